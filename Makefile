@@ -1,0 +1,27 @@
+# Entry points. `make demo` and `make test` work on a fresh Debian 12 machine:
+# both install what is missing first.
+BUILD ?= build
+JOBS ?= 2
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build demo test clean
+
+all: build
+
+deps:
+	bash scripts/setup.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j$(JOBS)
+
+# The main job on the shipped example: a copy is changed, never the original.
+demo: build
+	mkdir -p $(BUILD)/demo && cp examples/deploy.xml $(BUILD)/demo/deploy.xml
+	./$(BUILD)/tools/dezov20-example $(BUILD)/demo/deploy.xml
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,70 @@
+// CKdDeploy: answers which server domain serves a request, from a deployment
+// description read once out of an XML configuration store.
+//
+// The description is the section "DEPLOY" with keys DEPLOY1..DEPLOY99 ("name,
+// kind") and, per deployment, the keys DOMAIN1..DOMAIN299 ("domain,match" or,
+// for kind 1, "domain,lower:upper"). Lookups read the resolver's own tables
+// only: several threads may look up in one loaded resolver at once.
+#ifndef DEZOV20_KD_DEPLOY_H
+#define DEZOV20_KD_DEPLOY_H
+
+#include <string>
+#include <vector>
+
+#include "DeZov20Export.h"
+
+class CXmlIni;
+struct CDeployItem;
+
+class DEZOV20_API CKdDeploy {
+ public:
+  // An empty resolver with scheme 0.
+  CKdDeploy();
+  // Deep copy of the deployments and the scheme.
+  CKdDeploy(const CKdDeploy& other);
+  // Deep copy of the deployments and the scheme.
+  CKdDeploy& operator=(const CKdDeploy& other);
+  // Frees every deployment.
+  virtual ~CKdDeploy();
+
+  // Replaces the tables with the description in pIni; a null store changes nothing.
+  void InitDeloy(CXmlIni* pIni);
+  // Frees every deployment; the scheme is kept.
+  void Free();
+  // 1 with "YYB" only, 2 with "JYS" only, 3 with both, else what it was (0 at first).
+  int GetScheme();
+
+  // Whole domain string of the first domain of deployment name serving the key
+  // (text deployments) or overlapping [key, keyEnd] (range deployments); "" if none.
+  std::string GetDomainStr(std::string name, std::string key, std::string keyEnd);
+  // First ':'-separated part of GetDomainStr.
+  std::string GetDomain(std::string name, std::string key, std::string keyEnd);
+  // Whole domain string of the first matching domain behind current; "" if none.
+  std::string GetNextDomainStr(std::string name, std::string key, std::string keyEnd,
+                               std::string current);
+  // First ':'-separated part of GetNextDomainStr.
+  std::string GetNextDomain(std::string name, std::string key, std::string keyEnd,
+                            std::string current);
+
+  // ','-separated trade domain names for a YYB key and a JYS key, by scheme.
+  std::string GetMulTradeDomain(std::string yybKey, std::string jysKey);
+  // First name of GetMulTradeDomain; the arguments are not changed.
+  std::string GetTradeDomain(std::string& yybKey, std::string& jysKey);
+  // Stores in result the name after current in the trade list; true if found.
+  bool GetNextQueryDomain(std::string yybKey, std::string jysKey, std::string current,
+                          std::string& result);
+  // History domain for a YYB key and an RQ key range, after current if given.
+  std::string GetHistoryDomain(std::string yybKey, std::string rqKey, std::string rqKeyEnd,
+                               std::string current);
+
+ private:
+  std::vector<CDeployItem*> deployments;  // owned, in DEPLOY key order
+  int scheme;
+};
+
+// Installs the process-wide resolver (not owned; null uninstalls).
+DEZOV20_API void SetKdDeploy(CKdDeploy* pDeploy);
+// The installed process-wide resolver, or null.
+DEZOV20_API CKdDeploy* GetKdDeploy();
+
+#endif  // DEZOV20_KD_DEPLOY_H

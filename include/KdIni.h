@@ -1,0 +1,101 @@
+// CKdIni: a classic INI text file held in memory, keeping every comment and
+// blank line and the exact text of every unchanged line, so that writing it
+// back reproduces the file except for what was changed.
+//
+// Section and key names match ignoring the case of A-Z; the first match wins.
+// A modified store saves itself in Open and in its destructor. A store is used
+// by one thread at a time.
+#ifndef DEZOV20_KD_INI_H
+#define DEZOV20_KD_INI_H
+
+#include <string>
+#include <vector>
+
+#include "DeZov20Export.h"
+
+class DEZOV20_API CKdIni {
+ public:
+  // One key line with the comment and blank lines above it.
+  class DEZOV20_API CIniKey {
+   public:
+    // An empty, unmodified key.
+    CIniKey();
+    // Copies every member, the modified flag included.
+    CIniKey(const CIniKey& other);
+    // Copies every member, the modified flag included.
+    CIniKey& operator=(const CIniKey& other);
+    // Releases the texts.
+    ~CIniKey();
+
+    std::string strName;                   // name before the first "=", trimmed
+    std::string strValue;                  // value, trimmed, without comment
+    std::string strComment;                // text after a trailing "//"
+    std::string strLine;                   // the line as read (or last written)
+    std::vector<std::string> vecComments;  // lines attached above the key
+    bool bModified;                        // set since last written
+  };
+
+  // One section header with its keys and the lines above the header.
+  class DEZOV20_API CIniSection {
+   public:
+    // An empty section.
+    CIniSection();
+    // Deep copy: the copy owns copies of the keys.
+    CIniSection(const CIniSection& other);
+    // Deep copy: the copy owns copies of the keys.
+    CIniSection& operator=(const CIniSection& other);
+    // Deletes the keys.
+    virtual ~CIniSection();
+
+    std::vector<std::string> vecComments;  // lines attached above the header
+    std::string strName;                   // name between "[" and "]", trimmed
+    std::string strLine;                   // the header as read; empty if new
+    std::vector<CIniKey*> vecKeys;         // owned keys, in file order
+  };
+
+  // An empty store that knows no file.
+  CKdIni();
+  // Deep copy of the content, file name and modified flag.
+  CKdIni(const CKdIni& other);
+  // Deep copy of the content, file name and modified flag.
+  CKdIni& operator=(const CKdIni& other);
+  // Saves a modified store to its file, then releases everything.
+  virtual ~CKdIni();
+
+  // Saves a modified store, then reads name (created empty when missing);
+  // false when the file can be neither read nor created.
+  bool Open(const char* name);
+  // Open of the current directory joined with name.
+  bool OpenAtExeDirectory(const char* name);
+  // Writes a modified store over its file atomically; false when there is no
+  // file name, nothing changed, or the write failed (the old file is kept).
+  bool WriteFile();
+  // Deletes every section and tail line; keeps the file name and flag.
+  void ResetContent();
+
+  // Value of the first matching key, or defaultText when absent.
+  std::string GetValue(const char* section, const char* key, const char* defaultText = "");
+  // The value read as a decimal number (atol rules); 0 when absent.
+  long GetLong(const char* section, const char* key);
+  // Field index (from 0) of the value split at delimiter; empty when absent.
+  std::string GetSubValue(const char* section, const char* key, int index, char delimiter);
+  // Sets the value, creating section and key at the end when missing; false
+  // (nothing changed) when the texts could not be read back as written.
+  bool SetValue(const char* section, const char* key, const char* value);
+  // Removes the first matching key, and its section when that was the last key.
+  bool RemoveKey(const char* section, const char* key);
+  // Removes the first matching section with all its keys.
+  bool RemoveSection(const char* section);
+  // Appends every section name, in order, to sections.
+  bool GetSections(std::vector<std::string>& sections);
+  // Replaces keys with the key names of the first matching section; false
+  // (and an empty list) when there is no such section.
+  bool GetKeysInSection(const char* section, std::vector<std::string>& keys);
+
+  std::vector<CIniSection*> vecSections;  // owned sections, in file order
+  std::vector<std::string> vecTailLines;  // lines after the last key or header
+  std::string strFileName;                // file read by Open; empty if none
+  bool bModified;                         // changes not yet written
+};
+
+#endif  // DEZOV20_KD_INI_H

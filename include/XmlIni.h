@@ -1,0 +1,174 @@
+// CXmlIni: an XML configuration file held in memory, used through sections and
+// keys, element paths, a record cursor and attributes.
+//
+// The file is an XML document under the root element "vornini". A section is an
+// element child of the root, a key an element child of a section, and a key's
+// value is its attribute "Value". Element paths are backslash-separated element
+// names below the root; names match ignoring the case of A-Z, equal lengths
+// only. Narrow strings crossing this interface are GBK (code page 936).
+// Changes stay in memory until WriteFile.
+//
+// A store is used by one thread at a time. Construction and destruction touch
+// process-wide state (the locale, the XML library's start count).
+#ifndef DEZOV20_XML_INI_H
+#define DEZOV20_XML_INI_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DeZov20Export.h"
+
+namespace dezov {
+
+class XmlParserHost;  // the XML parser and every document it produced
+class XmlDocument;    // one parsed document with its lookup index
+
+// One counted start of the XML library: started on construction and on copy,
+// stopped on destruction, so the library runs while any store exists.
+class XmlLibraryStart {
+ public:
+  XmlLibraryStart();
+  XmlLibraryStart(const XmlLibraryStart&);
+  XmlLibraryStart& operator=(const XmlLibraryStart&) { return *this; }
+  ~XmlLibraryStart();
+  const std::string& error() const { return error_; }  // start failure text
+
+ private:
+  std::string error_;
+};
+
+// Where the record cursor last handed out a record, so that reading records
+// 0..n-1 in order walks the list once.
+struct RecordPosition {
+  const void* node = nullptr;
+  int index = -1;
+  std::uint64_t generation = 0;
+};
+
+}  // namespace dezov
+
+class DEZOV20_API CXmlIni {
+ public:
+  // Starts the XML library for this store and creates its parser.
+  CXmlIni();
+  // Makes a store that shares the source's parser, document and cursor.
+  CXmlIni(const CXmlIni& other);
+  // Takes over the other store's parser, document and cursor.
+  CXmlIni& operator=(const CXmlIni& other);
+  // Releases the parser when no copy uses it; never writes the file.
+  virtual ~CXmlIni();
+
+  // ---- Files -------------------------------------------------------------
+  // Loads fileName (a text, or a string id 1..65535); a missing file is created
+  // with the default document and false is returned. False keeps the old state.
+  bool Open(const char* fileName);
+  // Open of the current directory joined with fileName.
+  bool OpenAtExeDirectory(const char* fileName);
+  // Name of the loaded file as resolved by the last successful open.
+  std::string GetFileName();
+  // Text of the last error; empty when the last operation succeeded.
+  std::string GetLastErrMsg();
+  // Does nothing: kept for callers that call it.
+  void ResetContent();
+  // Writes the whole document over its file atomically; false and an error
+  // text on failure, with the old file left intact. Never throws.
+  bool WriteFile();
+
+  // ---- Section and key values -------------------------------------------
+  // Value of the index-th key element named key in the first section named
+  // section; empty when absent.
+  std::string GetValue(const char* section, const char* key, int index = 0);
+  // As GetValue with the strings' texts.
+  std::string GetValue(std::string& section, std::string& key, int index = 0);
+  // As GetValue with the string's text.
+  std::string GetValue(const char* section, std::string& key, int index = 0);
+  // GetValue read as a decimal number (atol rules); 0 when absent.
+  long GetLong(const char* section, const char* key, int index = 0);
+  // Stores value in the key, creating section and key for index 0; false when
+  // there is no such element, no document, or the value cannot be stored.
+  bool SetValue(const char* section, const char* key, const char* value, int index = 0);
+  // As SetValue with the string's text.
+  bool SetValue(const char* section, const char* key, std::string value, int index = 0);
+  // As SetValue with the number in decimal.
+  bool SetValue(const char* section, const char* key, int value, int index = 0);
+  // As SetValue with the number in decimal.
+  bool SetValue(const char* section, const char* key, long value, int index = 0);
+
+  // ---- Enumeration and removal ------------------------------------------
+  // Appends the name of every element child of the root; false without document.
+  bool GetSections(std::vector<std::string>& sections);
+  // Appends the names of the element children of the first section at the path.
+  bool GetKeysInSection(const char* section, std::vector<std::string>& keys);
+  // Removes every element matching the path's last component; true if any.
+  bool RemoveSection(const char* section);
+  // Removes every key element of that name in the first matching section.
+  bool RemoveKey(const char* section, const char* key);
+
+  // ---- Paths --------------------------------------------------------------
+  // True when the index-th element at the path exists; never creates.
+  bool HaveNode(const char* path, int index = 0);
+
+  // ---- Record cursor ----------------------------------------------------
+  // Puts the cursor on the list holding records named name at path.
+  bool Locate(const char* path, const char* name);
+  // Appends a new element at path and makes it the cursor element.
+  bool Append(const char* path);
+  // Sets an attribute of the cursor element (exact-case name).
+  bool Set(const char* name, const char* value);
+  // As Set with the number in decimal.
+  bool Set(const char* name, long value);
+  // As Set with the number in decimal.
+  bool Set(const char* name, int value);
+  // As Set with the number in fixed notation with six decimals.
+  bool Set(const char* name, double value);
+  // Attribute of the index-th record under the cursor; empty when absent.
+  std::string Get(const char* name, int index);
+  // Get read as a decimal number (atol rules).
+  long GetLong(const char* name, int index);
+  // Get read as a floating-point number (atof rules, '.' decimal point).
+  double GetDouble(const char* name, int index);
+  // Get read as true/false (any case) or as a number greater than 0.
+  bool GetBool(const char* name, int index);
+
+  // ---- Attributes by path -------------------------------------------------
+  // Attribute of the index-th element at path; empty when absent.
+  std::string GetAttribute(const char* path, const char* attribute, int index = 0);
+  // Sets an attribute (exact-case name), creating the element for index 0.
+  bool SetAttribute(const char* path, const char* attribute, const char* value, int index = 0);
+  // Removes the first attribute of that name (every attribute for "").
+  bool RemoveAttribute(const char* path, const char* attribute, int index = 0);
+  // True when the element has an attribute of that name.
+  bool HaveAttribute(const char* path, const char* attribute, int index = 0);
+  // Removes every attribute of the first element at path; false when absent.
+  bool ClearAttribute(const char* path);
+
+  // ---- Node handles -----------------------------------------------------
+  // Number of records under the cursor.
+  long GetCount();
+  // Handle of the index-th record under the cursor; 0 when absent.
+  long GetNodeByIndex(int index);
+  // Handle of the first element child of node named name; 0 when absent.
+  long GetChildNode(long node, const char* name);
+  // Attribute of the element behind a handle; empty when absent.
+  std::string GetAttribute(long node, const char* attribute);
+
+ private:
+  bool _OpenFile(const char* fileName);
+  void* _GetNode(const char* path, int index, bool create);
+  std::string _GetValue(const char* path, const char* attribute, int index);
+  bool _SetValue(const char* path, const char* attribute, const char* value, int index);
+
+  dezov::XmlLibraryStart libraryStart;  // first member: outlives the parser
+  std::string strFileName;
+  std::string strLastErrMsg;
+  std::shared_ptr<dezov::XmlParserHost> pParser;  // shared by copies
+  dezov::XmlDocument* pXMLDoc;                    // owned by pParser
+  void* pCurNode;                                 // cursor element, in pXMLDoc
+  std::int32_t nCurCount;
+  std::string strCurName;
+  dezov::RecordPosition lastRecord;
+};
+
+#endif  // DEZOV20_XML_INI_H

@@ -1,0 +1,67 @@
+#include "TestFiles.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace testing_support {
+
+TempDir::TempDir() {
+  static std::atomic<unsigned> counter{0};
+  std::random_device entropy;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    fs::path candidate = fs::temp_directory_path() /
+                         ("dezov20-test-" + std::to_string(entropy()) + "-" +
+                          std::to_string(counter++));
+    std::error_code error;
+    if (fs::create_directory(candidate, error)) {
+      path_ = candidate.string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a temporary directory");
+}
+
+TempDir::~TempDir() {
+  std::error_code error;
+  // Restore rights a test may have taken away, so that removal works.
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, error);
+  fs::remove_all(path_, error);
+}
+
+std::string TempDir::File(const std::string& name) const {
+  return (fs::path(path_) / name).string();
+}
+
+int TempDir::EntryCount() const {
+  int count = 0;
+  for (auto it = fs::directory_iterator(path_); it != fs::directory_iterator(); ++it) ++count;
+  return count;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::string& path) {
+  std::error_code error;
+  return fs::exists(fs::symlink_status(path, error));
+}
+
+std::string SourceFile(const std::string& relative) {
+  return (fs::path(DEZOV20_SOURCE_DIR) / relative).string();
+}
+
+}  // namespace testing_support

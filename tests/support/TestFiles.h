@@ -1,0 +1,35 @@
+// File helpers for the tests: a private temporary directory and whole-file
+// reads and writes in binary mode.
+#ifndef DEZOV20_TESTS_SUPPORT_TEST_FILES_H
+#define DEZOV20_TESTS_SUPPORT_TEST_FILES_H
+
+#include <string>
+
+namespace testing_support {
+
+// A fresh directory, removed with everything in it when the object dies.
+class TempDir {
+ public:
+  TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir();
+  const std::string& path() const { return path_; }
+  // path() joined with name.
+  std::string File(const std::string& name) const;
+  // Number of entries in the directory.
+  int EntryCount() const;
+
+ private:
+  std::string path_;
+};
+
+void WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReadBytes(const std::string& path);
+bool Exists(const std::string& path);
+// A file below the source tree, e.g. "examples/deploy.xml".
+std::string SourceFile(const std::string& relative);
+
+}  // namespace testing_support
+
+#endif  // DEZOV20_TESTS_SUPPORT_TEST_FILES_H

@@ -1,0 +1,89 @@
+// One parsed configuration document and the element operations every part of
+// the XML store shares: matching names the way the store defines them, finding
+// and creating child elements, reading attributes, and a counter of changes.
+//
+// Names match when the element's name in GBK equals the wanted name ignoring
+// the case of A-Z, with equal lengths. Every structural change of the document
+// goes through this class so that the change counter (and any lookup state
+// kept for speed) stays exact.
+#ifndef DEZOV20_XMLINI_XML_DOCUMENT_H
+#define DEZOV20_XMLINI_XML_DOCUMENT_H
+
+#include <xercesc/dom/DOM.hpp>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "GbkCodec.h"
+
+namespace dezov {
+
+// Deepest element level a document may have (the root is level 1). Deeper
+// documents are refused on open and deeper elements are never created, so
+// that nothing recursing over the tree can exhaust the stack.
+constexpr int kMaxElementDepth = 1000;
+
+// A wanted element or attribute name, prepared once for many comparisons.
+class NameQuery {
+ public:
+  NameQuery(std::string_view gbkName, GbkCodec& codec);
+  // True when the DOM name (UTF-16) matches the wanted name.
+  bool Matches(const XMLCh* domName) const;
+  const std::string& gbk() const { return gbk_; }
+
+ private:
+  std::string gbk_;
+  bool ascii_;
+  GbkCodec* codec_;
+};
+
+// True when node is an element whose name matches query.
+bool IsMatchingElement(const xercesc::DOMNode* node, const NameQuery& query);
+
+// The first attribute of element whose name matches query, or null.
+xercesc::DOMAttr* FindAttribute(const xercesc::DOMElement* element, const NameQuery& query);
+
+class XmlDocument {
+ public:
+  XmlDocument(xercesc::DOMDocument* document, GbkCodec& codec);
+  XmlDocument(const XmlDocument&) = delete;
+  XmlDocument& operator=(const XmlDocument&) = delete;
+  ~XmlDocument();
+
+  xercesc::DOMDocument* dom() const { return document_; }
+  xercesc::DOMElement* root() const { return document_->getDocumentElement(); }
+  GbkCodec& codec() const { return *codec_; }
+  // Changes whenever an element is added or removed.
+  std::uint64_t generation() const { return generation_; }
+
+  // The index-th (from 0) element child of parent matching query, or null.
+  xercesc::DOMElement* FindChild(const xercesc::DOMNode* parent, const NameQuery& query,
+                                 int index) const;
+  // Appends a new element named gbkName as parent's last child. Throws the
+  // DOM's exception for a name it refuses.
+  xercesc::DOMElement* AppendElement(xercesc::DOMNode* parent, std::string_view gbkName);
+  // Takes child out of parent.
+  void RemoveChild(xercesc::DOMNode* parent, xercesc::DOMNode* child);
+
+  // Level of element below the document (the root is 1).
+  static int DepthOf(const xercesc::DOMNode* element);
+
+  // A handle for element, stable while the document lives; never 0.
+  long HandleOf(xercesc::DOMElement* element);
+  // The element behind a handle this document gave out, or null.
+  xercesc::DOMElement* ElementOf(long handle) const;
+
+ private:
+  xercesc::DOMDocument* document_;  // owned: released with this object
+  GbkCodec* codec_;
+  std::uint64_t generation_ = 1;
+  std::vector<xercesc::DOMElement*> handed_out_;
+  std::unordered_map<const xercesc::DOMElement*, long> handles_;
+};
+
+}  // namespace dezov
+
+#endif  // DEZOV20_XMLINI_XML_DOCUMENT_H

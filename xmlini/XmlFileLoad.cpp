@@ -1,0 +1,216 @@
+// Loading a configuration file: the file is read whole, its declared encoding
+// is checked, and the bytes are parsed with a parser that reads nothing but
+// that file, bounds entity expansion and element depth, and treats every
+// reported error as a failed load.
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/framework/XMLPScanToken.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/sax/ErrorHandler.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/XMLEntityResolver.hpp>
+#include <xercesc/util/XMLResourceIdentifier.hpp>
+
+#include <cctype>
+
+#include "../platform/Platform.h"
+#include "../text/TextUtil.h"
+#include "XmlParserHost.h"
+
+using namespace xercesc;
+
+namespace dezov {
+namespace {
+
+// Entity expansions one document may make: plenty for configuration files,
+// far too few for an exponential "billion laughs" blow-up.
+constexpr XMLSize_t kEntityExpansionLimit = 10000;
+
+// Labels that Windows reads as code page 936. Files written there carry
+// GBK-only characters under the label "gb2312", so all of them are read as 936.
+const char* const kCodePage936Labels[] = {
+    "gb2312", "gb_2312-80", "gb_2312", "csgb2312", "euc-cn", "x-euc-cn", "cn-gb",
+    "csiso58gb231280", "iso-ir-58", "chinese", "gbk", "cp936", "ms936",
+    "windows-936", "x-gbk"};
+
+// The encoding named in the XML declaration, lower-cased; "" when none.
+std::string DeclaredEncoding(const std::string& bytes) {
+  if (bytes.compare(0, 5, "<?xml") != 0) return "";
+  const std::size_t end = bytes.find("?>");
+  const std::string declaration = bytes.substr(0, end == std::string::npos ? 512 : end);
+  const std::size_t key = declaration.find("encoding");
+  if (key == std::string::npos) return "";
+  std::size_t pos = key + 8;
+  while (pos < declaration.size() && std::isspace(static_cast<unsigned char>(declaration[pos])))
+    ++pos;
+  if (pos >= declaration.size() || declaration[pos] != '=') return "";
+  ++pos;
+  while (pos < declaration.size() && std::isspace(static_cast<unsigned char>(declaration[pos])))
+    ++pos;
+  if (pos >= declaration.size() || (declaration[pos] != '"' && declaration[pos] != '\'')) return "";
+  const std::size_t close = declaration.find(declaration[pos], pos + 1);
+  if (close == std::string::npos) return "";
+  return FoldName(declaration.substr(pos + 1, close - pos - 1));
+}
+
+bool IsCodePage936Label(const std::string& encoding) {
+  for (const char* label : kCodePage936Labels)
+    if (encoding == label) return true;
+  return false;
+}
+
+// Keeps the first error the parser reports.
+class FirstErrorHandler : public ErrorHandler {
+ public:
+  explicit FirstErrorHandler(GbkCodec& codec) : codec_(codec) {}
+  void warning(const SAXParseException&) override {}
+  void error(const SAXParseException& e) override { Keep(e); }
+  void fatalError(const SAXParseException& e) override { Keep(e); }
+  void resetErrors() override { message_.clear(); }
+  const std::string& message() const { return message_; }
+
+ private:
+  void Keep(const SAXParseException& e) {
+    if (!message_.empty()) return;
+    FormatString(message_, "%s (line %llu, column %llu)", codec_.Encode(e.getMessage()).c_str(),
+                 static_cast<unsigned long long>(e.getLineNumber()),
+                 static_cast<unsigned long long>(e.getColumnNumber()));
+  }
+
+  GbkCodec& codec_;
+  std::string message_;
+};
+
+// Refuses every external entity: the parser reads the named file only.
+class RefusingEntityResolver : public XMLEntityResolver {
+ public:
+  InputSource* resolveEntity(XMLResourceIdentifier* resource) override {
+    if (refused_.empty()) {
+      const XMLCh* id = resource ? resource->getSystemId() : nullptr;
+      refused_ = std::string("external entity refused: ") +
+                 (id ? std::string(id, id + XMLString::stringLen(id)).c_str() : "");
+    }
+    static const XMLByte kNothing[] = {0};
+    return new MemBufInputSource(kNothing, 0, u"refused");
+  }
+  const std::string& refused() const { return refused_; }
+  void Reset() { refused_.clear(); }
+
+ private:
+  std::string refused_;
+};
+
+}  // namespace
+
+// The store's parser: default settings except for the safety limits above.
+class SafeDomParser : public XercesDOMParser {
+ public:
+  explicit SafeDomParser(GbkCodec& codec) : errors_(codec) {
+    security_.setEntityExpansionLimit(kEntityExpansionLimit);
+    setSecurityManager(&security_);
+    setLoadExternalDTD(false);
+    setDisableDefaultEntityResolution(true);
+    setXMLEntityResolver(&resolver_);
+    setErrorHandler(&errors_);
+  }
+
+  // Parses bytes; the adopted document, or null with the message in error.
+  DOMDocument* ParseBytes(const std::string& bytes, const std::string& systemId,
+                          std::string& error) {
+    depth_ = 0;
+    too_deep_ = false;
+    resolver_.Reset();
+    errors_.resetErrors();
+    const Utf16 id(systemId.begin(), systemId.end());
+    MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(),
+                             id.c_str());
+    if (IsCodePage936Label(DeclaredEncoding(bytes))) source.setEncoding(u"windows-936");
+    XMLPScanToken token;
+    if (parseFirst(source, token)) {
+      while (!too_deep_ && parseNext(token)) {
+      }
+    }
+    if (too_deep_) parseReset(token);
+    DOMDocument* document = adoptDocument();
+    if (too_deep_) {
+      FormatString(error, "elements nested deeper than %d levels", kMaxElementDepth);
+    } else if (!errors_.message().empty()) {
+      error = errors_.message();
+    } else if (!resolver_.refused().empty()) {
+      error = resolver_.refused();
+    } else {
+      return document;
+    }
+    if (document) document->release();
+    return nullptr;
+  }
+
+ protected:
+  void startElement(const XMLElementDecl& decl, const unsigned int urlId, const XMLCh* const prefix,
+                    const RefVectorOf<XMLAttr>& attributes, const XMLSize_t count,
+                    const bool isEmpty, const bool isRoot) override {
+    if (too_deep_) return;
+    if (depth_ + 1 > kMaxElementDepth) {
+      too_deep_ = true;
+      return;
+    }
+    XercesDOMParser::startElement(decl, urlId, prefix, attributes, count, isEmpty, isRoot);
+    if (!isEmpty) ++depth_;
+  }
+
+  void endElement(const XMLElementDecl& decl, const unsigned int urlId, const bool isRoot,
+                  const XMLCh* const prefix) override {
+    if (too_deep_) return;
+    --depth_;
+    XercesDOMParser::endElement(decl, urlId, isRoot, prefix);
+  }
+
+ private:
+  SecurityManager security_;
+  RefusingEntityResolver resolver_;
+  FirstErrorHandler errors_;
+  int depth_ = 0;
+  bool too_deep_ = false;
+};
+
+XmlParserHost::XmlParserHost() : parser_(std::make_unique<SafeDomParser>(codec_)) {}
+
+XmlParserHost::~XmlParserHost() = default;
+
+XmlDocument* XmlParserHost::Load(const std::string& fileName, std::string& error) {
+  std::string bytes;
+  std::string readError;
+  if (!platform::ReadWholeFile(fileName, bytes, readError)) {
+    FormatString(error, "An error occurred during parsing Message: %s", readError.c_str());
+    return nullptr;
+  }
+  std::string parseError;
+  DOMDocument* document = nullptr;
+  try {
+    document = parser_->ParseBytes(bytes, fileName, parseError);
+  } catch (const XMLException& e) {
+    parseError = codec_.Encode(e.getMessage());
+  } catch (const OutOfMemoryException&) {
+    parseError = "out of memory";
+  } catch (const DOMException& e) {
+    const std::string message = codec_.Encode(e.getMessage());
+    if (message.empty())
+      FormatString(error, "DOM Error during parsing. code:%li", static_cast<long>(e.code));
+    else
+      FormatString(error, "DOM Error during parsing. code:%li msg:%s ", static_cast<long>(e.code),
+                   message.c_str());
+    return nullptr;
+  } catch (...) {
+    error = "An error occurred during parsing!";
+    return nullptr;
+  }
+  if (document == nullptr) {
+    FormatString(error, "An error occurred during parsing Message: %s", parseError.c_str());
+    return nullptr;
+  }
+  documents_.push_back(std::make_unique<XmlDocument>(document, codec_));
+  return documents_.back().get();
+}
+
+}  // namespace dezov

@@ -1,0 +1,69 @@
+// Section/key values: a key is an element inside a section element and its
+// value is the key element's attribute "Value".
+#include "../include/XmlIni.h"
+#include "../text/Numbers.h"
+#include "XmlDocument.h"
+#include "XmlStoreAccess.h"
+
+using namespace xercesc;
+
+namespace {
+const char kValueAttribute[] = "Value";
+}
+
+std::string CXmlIni::GetValue(const char* section, const char* key, int index) {
+  return _GetValue(dezov::KeyPath(section, key).c_str(), kValueAttribute, index);
+}
+
+std::string CXmlIni::GetValue(std::string& section, std::string& key, int index) {
+  return GetValue(section.c_str(), key.c_str(), index);
+}
+
+std::string CXmlIni::GetValue(const char* section, std::string& key, int index) {
+  return GetValue(section, key.c_str(), index);
+}
+
+long CXmlIni::GetLong(const char* section, const char* key, int index) {
+  return dezov::ParseLong(GetValue(section, key, index).c_str());
+}
+
+bool CXmlIni::SetValue(const char* section, const char* key, const char* value, int index) {
+  return _SetValue(dezov::KeyPath(section, key).c_str(), kValueAttribute, value, index);
+}
+
+bool CXmlIni::SetValue(const char* section, const char* key, std::string value, int index) {
+  return SetValue(section, key, value.c_str(), index);
+}
+
+bool CXmlIni::SetValue(const char* section, const char* key, int value, int index) {
+  return SetValue(section, key, static_cast<long>(value), index);
+}
+
+bool CXmlIni::SetValue(const char* section, const char* key, long value, int index) {
+  return SetValue(section, key, dezov::FormatLong(value).c_str(), index);
+}
+
+std::string CXmlIni::_GetValue(const char* path, const char* attribute, int index) {
+  auto* element = static_cast<DOMElement*>(_GetNode(path, index, false));
+  if (element == nullptr) return std::string();
+  const dezov::NameQuery name(dezov::OrEmpty(attribute), pXMLDoc->codec());
+  const DOMAttr* found = dezov::FindAttribute(element, name);
+  return found ? pXMLDoc->codec().Encode(found->getValue()) : std::string();
+}
+
+bool CXmlIni::_SetValue(const char* path, const char* attribute, const char* value, int index) {
+  strLastErrMsg.clear();
+  if (pXMLDoc == nullptr) return false;
+  dezov::GbkCodec& codec = pXMLDoc->codec();
+  dezov::Utf16 name;
+  dezov::Utf16 text;
+  if (!codec.DecodeExact(dezov::OrEmpty(attribute), name) ||
+      !codec.DecodeExact(dezov::OrEmpty(value), text) || !dezov::IsXmlText(text)) {
+    strLastErrMsg = "SetValue Fail ( the text cannot be stored in XML )";
+    return false;
+  }
+  auto* element = static_cast<DOMElement*>(_GetNode(path, index, true));
+  if (element == nullptr) return false;
+  element->setAttribute(name.c_str(), text.c_str());
+  return true;
+}
