@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "HostStrings.h"
+#include "text/Numbers.h"
+#include "text/TextUtil.h"
+
+using dezov::FormatString;
+using dezov::SplitString;
+
+namespace {
+
+std::vector<std::string> Split(const char* text, char delimiter) {
+  std::vector<std::string> pieces;
+  SplitString(text, delimiter, pieces);
+  return pieces;
+}
+
+using Pieces = std::vector<std::string>;
+
+}  // namespace
+
+TEST(FormatString, FormatsAndCutsOnlyBeyondTheLimit) {
+  std::string out = "old";
+  FormatString(out, "%s\\%s", "DEPLOY", "DEPLOY1");
+  EXPECT_EQ(out, "DEPLOY\\DEPLOY1");
+
+  for (std::size_t size : {2048u, 2049u, 43008u}) {
+    const std::string text(size, 'x');
+    FormatString(out, "%s", text.c_str());
+    EXPECT_EQ(out, text) << size;
+  }
+  const std::string huge(50000, 'y');
+  FormatString(out, "%s", huge.c_str());
+  EXPECT_EQ(out, huge.substr(0, 43008));
+}
+
+TEST(SplitString, EveryDelimiterEndsAPieceButATrailingOneAddsNothing) {
+  EXPECT_EQ(Split("JYS,1", ','), (Pieces{"JYS", "1"}));
+  EXPECT_EQ(Split("a\\b\\c", '\\'), (Pieces{"a", "b", "c"}));
+  EXPECT_EQ(Split("", ','), Pieces{});
+  EXPECT_EQ(Split("a,b,", ','), (Pieces{"a", "b"}));
+  EXPECT_EQ(Split(",a", ','), (Pieces{"", "a"}));
+  EXPECT_EQ(Split("a,,b", ','), (Pieces{"a", "", "b"}));
+  EXPECT_EQ(Split(",", ','), (Pieces{""}));
+  EXPECT_EQ(Split(nullptr, ','), Pieces{});
+
+  Pieces kept{"first"};
+  SplitString("10:20", ':', kept);
+  EXPECT_EQ(kept, (Pieces{"first", "10", "20"}));
+
+  Pieces bounded;
+  SplitString("ab\0cd", ',', bounded, 5);  // a NUL stops everything
+  EXPECT_EQ(bounded, Pieces{});
+}
+
+TEST(AssignText, NullEmptiesAndSelfReferenceIsSafe) {
+  std::string target = "something";
+  dezov::AssignText(target, nullptr);
+  EXPECT_EQ(target, "");
+  target = "hello world";
+  dezov::AssignText(target, target.c_str() + 6);
+  EXPECT_EQ(target, "world");
+}
+
+TEST(LoadResourceText, SmallIntegersAreIdsResolvedThroughTheHostTable) {
+  ClearHostStrings();
+  std::string name;
+  EXPECT_FALSE(dezov::LoadResourceText(name, "plain.xml"));
+  EXPECT_FALSE(dezov::LoadResourceText(name, nullptr));
+  // No block for the id: true, target untouched.
+  EXPECT_TRUE(dezov::LoadResourceText(name, reinterpret_cast<const char*>(101)));
+  EXPECT_EQ(name, "");
+
+  RegisterHostString(100, "config.xml");
+  EXPECT_TRUE(dezov::LoadResourceText(name, reinterpret_cast<const char*>(100)));
+  EXPECT_EQ(name, "config.xml");
+  // Same block (96..111), missing entry: the empty text.
+  EXPECT_TRUE(dezov::LoadResourceText(name, reinterpret_cast<const char*>(101)));
+  EXPECT_EQ(name, "");
+  ClearHostStrings();
+}
+
+TEST(NameCompare, IgnoresOnlyTheCaseOfAsciiLetters) {
+  EXPECT_TRUE(dezov::NamesEqual("Deploy", "DEPLOY"));
+  EXPECT_FALSE(dezov::NamesEqual("DEPLOY", "DEPLOY1"));
+  EXPECT_FALSE(dezov::NamesEqual("[", "{"));  // 0x5B and 0x7B differ by 0x20 but are no letters
+  EXPECT_FALSE(dezov::NamesEqual("\xC0", "\xE0"));
+  EXPECT_EQ(dezov::FoldName("AbC\xC0"), "abc\xC0");
+}
+
+TEST(Numbers, ParseLikeTheCLocaleAndNeverOverflow) {
+  EXPECT_EQ(dezov::ParseLong("  -42"), -42);
+  EXPECT_EQ(dezov::ParseLong("12abc"), 12);
+  EXPECT_EQ(dezov::ParseLong("+7"), 7);
+  EXPECT_EQ(dezov::ParseLong("abc"), 0);
+  EXPECT_EQ(dezov::ParseLong(nullptr), 0);
+  EXPECT_EQ(dezov::ParseLong("99999999999999999999999"), LONG_MAX);
+  EXPECT_EQ(dezov::ParseLong("-99999999999999999999999"), LONG_MIN);
+
+  EXPECT_DOUBLE_EQ(dezov::ParseDouble(" 2.5x"), 2.5);
+  EXPECT_DOUBLE_EQ(dezov::ParseDouble("-1e3"), -1000.0);
+  EXPECT_DOUBLE_EQ(dezov::ParseDouble("+.5"), 0.5);
+  EXPECT_DOUBLE_EQ(dezov::ParseDouble("0x10"), 16.0);
+  EXPECT_DOUBLE_EQ(dezov::ParseDouble("+-1"), 0.0);
+  EXPECT_DOUBLE_EQ(dezov::ParseDouble("1,5"), 1.0);
+  EXPECT_TRUE(std::isinf(dezov::ParseDouble("1e999")));
+  EXPECT_DOUBLE_EQ(dezov::ParseDouble("1e-999"), 0.0);
+}
+
+TEST(Numbers, FormatLikePrintfWithoutCutting) {
+  EXPECT_EQ(dezov::FormatLong(-42), "-42");
+  EXPECT_EQ(dezov::FormatLong(LONG_MIN), std::to_string(LONG_MIN));
+  EXPECT_EQ(dezov::FormatFixed(2.5), "2.500000");
+  EXPECT_EQ(dezov::FormatFixed(0.1), "0.100000");
+  EXPECT_EQ(dezov::FormatFixed(-7), "-7.000000");
+  char expected[400];
+  std::snprintf(expected, sizeof expected, "%f", DBL_MAX);
+  EXPECT_EQ(dezov::FormatFixed(DBL_MAX), expected);
+}
