@@ -8,6 +8,7 @@
 #ifndef DEZOV20_KD_DEPLOY_H
 #define DEZOV20_KD_DEPLOY_H
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,10 @@ class DEZOV20_API CKdDeploy {
                                std::string current);
 
  private:
-  std::vector<CDeployItem*> deployments;  // owned, in DEPLOY key order
+  // The first loaded deployment whose name equals name exactly, or null.
+  const CDeployItem* _FindDeployment(const std::string& name) const;
+
+  std::vector<std::unique_ptr<CDeployItem>> deployments;  // owned, in DEPLOY key order
   int scheme;
 };
 
