@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include "XmlFixture.h"
+
+using testing_support::ReadBytes;
+using testing_support::WriteBytes;
+
+namespace {
+// GB2312 text: "中文" and the full-width full stop 0xA1 0xA3, whose lead byte
+// is 0xA1; and a character only GBK has (0x81 0x40).
+const std::string kChinese = "\xD6\xD0\xCE\xC4";
+const std::string kPunctuation = "\xA1\xA3";
+const std::string kGbkOnly = "\x81\x40";
+}  // namespace
+
+TEST_F(XmlStoreTest, SetValueCreatesSectionAndKeyOnceAndGetValueFindsThemInAnyCase) {
+  CXmlIni store;
+  EXPECT_FALSE(store.Open(path.c_str()));
+  ASSERT_TRUE(store.Open(path.c_str()));
+  EXPECT_TRUE(store.SetValue("DEPLOY", "DEPLOY1", "JYS,1"));
+  EXPECT_EQ(store.GetValue("deploy", "Deploy1"), "JYS,1");
+  EXPECT_TRUE(store.SetValue("DEPLOY", "DEPLOY1", std::string("YYB,0")));
+  EXPECT_FALSE(store.HaveNode("DEPLOY", 1));
+  EXPECT_FALSE(store.HaveNode("DEPLOY\\DEPLOY1", 1));
+  std::string section = "DEPLOY", key = "deploy1";
+  EXPECT_EQ(store.GetValue(section, key), "YYB,0");
+  EXPECT_EQ(store.GetValue("DEPLOY", key), "YYB,0");
+  EXPECT_FALSE(store.SetValue("DEPLOY", "DEPLOY1", "x", 1));
+  EXPECT_EQ(store.GetValue("DEPLOY", "missing"), "");
+  EXPECT_EQ(store.GetValue("missing", "DEPLOY1"), "");
+}
+
+TEST_F(XmlStoreTest, IndexSelectsAmongKeysOfTheFirstSectionOnly) {
+  CXmlIni store;
+  OpenOn(store, "<S><K Value=\"0\"/><x/><k VALUE=\"1\" other=\"o\"/></S><S><K Value=\"late\"/></S>");
+  EXPECT_EQ(store.GetValue("S", "K", 0), "0");
+  EXPECT_EQ(store.GetValue("S", "K", 1), "1");  // the attribute name matches in any case
+  EXPECT_EQ(store.GetValue("S", "K", 2), "");
+  EXPECT_EQ(store.GetValue("S", "K", -1), "");
+  EXPECT_TRUE(store.SetValue("S", "K", "2", 1));  // adds a separate, exact-case "Value"
+  EXPECT_EQ(store.GetValue("S", "K", 1), "1");
+}
+
+TEST_F(XmlStoreTest, NumbersAreDecimalText) {
+  CXmlIni store;
+  OpenOn(store, "<S><A Value=\"12abc\"/></S>");
+  EXPECT_TRUE(store.SetValue("S", "N", -42));
+  EXPECT_TRUE(store.SetValue("S", "L", 2147483648L));
+  EXPECT_EQ(store.GetValue("S", "N"), "-42");
+  EXPECT_EQ(store.GetLong("S", "N"), -42);
+  EXPECT_EQ(store.GetLong("S", "L"), 2147483648L);
+  EXPECT_EQ(store.GetLong("S", "A"), 12);
+  EXPECT_EQ(store.GetLong("S", "absent"), 0);
+}
+
+TEST_F(XmlStoreTest, EmptyKeyNameAddressesTheSectionItself) {
+  CXmlIni store;
+  OpenOn(store, "");
+  EXPECT_TRUE(store.SetValue("S", "", "on section"));
+  EXPECT_EQ(store.GetValue("S", ""), "on section");
+  EXPECT_TRUE(store.HaveNode("S"));
+}
+
+TEST_F(XmlStoreTest, StoreWithoutDocumentReadsEmptyAndRefusesWrites) {
+  CXmlIni store;
+  EXPECT_EQ(store.GetValue("S", "K"), "");
+  EXPECT_EQ(store.GetLong("S", "K"), 0);
+  EXPECT_FALSE(store.SetValue("S", "K", "v"));
+  EXPECT_FALSE(store.SetValue(nullptr, nullptr, static_cast<const char*>(nullptr)));
+  EXPECT_FALSE(store.HaveNode("S"));
+}
+
+TEST_F(XmlStoreTest, GbkValuesAndNamesSurviveWriteAndReopenWhole) {
+  CXmlIni store;
+  OpenOn(store, "");
+  const std::string value = "ab" + kChinese + kPunctuation + kGbkOnly + "cd";
+  const std::string section = kChinese + "S";
+  ASSERT_TRUE(store.SetValue(section.c_str(), "K", value.c_str()));
+  EXPECT_EQ(store.GetValue(section.c_str(), "k"), value);
+  ASSERT_TRUE(store.WriteFile()) << store.GetLastErrMsg();
+
+  const std::string bytes = ReadBytes(path);
+  EXPECT_NE(bytes.find("encoding=\"gb2312\""), std::string::npos);
+  EXPECT_NE(bytes.find(kChinese + kPunctuation), std::string::npos);  // stored as GB2312 bytes
+
+  CXmlIni reread;
+  ASSERT_TRUE(reread.Open(path.c_str())) << reread.GetLastErrMsg();
+  EXPECT_EQ(reread.GetValue(section.c_str(), "K"), value);
+}
+
+TEST_F(XmlStoreTest, FilesLabelledGb2312AreReadAsGbk) {
+  // A file written on Windows: GBK-only bytes under the gb2312 label.
+  CXmlIni store;
+  WriteBytes(path, "<?xml version=\"1.0\" encoding=\"GB2312\"?><vornini><S><K Value=\"" +
+                       kGbkOnly + kChinese + "\"/></S></vornini>");
+  ASSERT_TRUE(store.Open(path.c_str())) << store.GetLastErrMsg();
+  EXPECT_EQ(store.GetValue("S", "K"), kGbkOnly + kChinese);
+
+  // Other encodings are read as declared.
+  WriteBytes(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?><vornini><S><K Value=\"\xE4\xB8\xAD\"/></S></vornini>");
+  ASSERT_TRUE(store.Open(path.c_str())) << store.GetLastErrMsg();
+  EXPECT_EQ(store.GetValue("S", "K"), "\xD6\xD0");
+}
+
+TEST_F(XmlStoreTest, TextXmlCannotCarryIsRefusedAndChangesNothing) {
+  CXmlIni store;
+  OpenOn(store, "<S><K Value=\"old\"/></S>");
+  EXPECT_FALSE(store.SetValue("S", "K", "bell\x07"));
+  EXPECT_FALSE(store.SetValue("New", "K", "bad\x01"));
+  EXPECT_FALSE(store.HaveNode("New"));
+  EXPECT_FALSE(store.SetValue("S", "K", "\x81\x7F"));  // no GBK character
+  EXPECT_FALSE(store.SetValue("S\x81", "K", "v"));     // a lone lead byte in a name
+  EXPECT_FALSE(store.HaveNode("S\x81"));
+  EXPECT_EQ(store.GetValue("S", "K"), "old");
+  EXPECT_TRUE(store.SetValue("S", "K", "tab\tline\nreturn\r"));
+  ASSERT_TRUE(store.WriteFile());
+  CXmlIni reread;
+  ASSERT_TRUE(reread.Open(path.c_str()));
+  EXPECT_EQ(reread.GetValue("S", "K"), "tab\tline\nreturn\r");
+}
