@@ -32,6 +32,20 @@ class FirstWriteError : public DOMErrorHandler {
   std::string message_;
 };
 
+// Leaves out the whitespace between elements: the serialiser indents anew,
+// and keeping the old indentation too would make the file grow on every write.
+class IndentationFilter : public DOMLSSerializerFilter {
+ public:
+  FilterAction acceptNode(const DOMNode* node) const override {
+    if (node->getPreviousSibling() == nullptr && node->getNextSibling() == nullptr)
+      return FILTER_ACCEPT;  // the only content of its element: real text
+    for (const XMLCh* c = node->getNodeValue(); c && *c; ++c)
+      if (*c != ' ' && *c != '\t' && *c != '\n' && *c != '\r') return FILTER_ACCEPT;
+    return FILTER_SKIP;
+  }
+  ShowType getWhatToShow() const override { return DOMNodeFilter::SHOW_TEXT; }
+};
+
 // Owns a serialiser or output the DOM implementation handed out.
 template <typename T>
 struct Released {
@@ -50,6 +64,8 @@ bool SerialiseDocument(dezov::XmlDocument& document, std::string& bytes, std::st
       implementation->createLSSerializer());
   std::unique_ptr<DOMLSOutput, Released<DOMLSOutput>> output(implementation->createLSOutput());
   FirstWriteError errors(document.codec());
+  IndentationFilter indentation;
+  serializer->setFilter(&indentation);
   DOMConfiguration* config = serializer->getDomConfig();
   config->setParameter(XMLUni::fgDOMErrorHandler, &errors);
   if (config->canSetParameter(XMLUni::fgDOMWRTFormatPrettyPrint, true))
