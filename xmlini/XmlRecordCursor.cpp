@@ -1,0 +1,146 @@
+// The record cursor: Locate puts it on a list of records and reads them,
+// Append adds a new element and Set writes its attributes.
+#include "../include/XmlIni.h"
+#include "../text/Numbers.h"
+#include "XmlDocument.h"
+#include "XmlRecordAccess.h"
+#include "XmlStoreAccess.h"
+
+using namespace xercesc;
+using dezov::NameQuery;
+
+namespace dezov {
+
+DOMElement* FindRecord(XmlDocument* document, DOMNode* list, const std::string& recordName,
+                       int index, RecordPosition& last) {
+  if (document == nullptr || list == nullptr || index < 0) return nullptr;
+  const NameQuery query(recordName, document->codec());
+  DOMNode* node = list->getFirstChild();
+  int number = 0;
+  // The remembered record is trusted only while no element was added or
+  // removed anywhere in the document, and only if it still sits in this list.
+  auto* remembered = static_cast<DOMNode*>(const_cast<void*>(last.node));
+  if (remembered != nullptr && last.index <= index &&
+      last.generation == document->generation() &&
+      list->getOwnerDocument() == document->dom() && remembered->getParentNode() == list) {
+    node = remembered;
+    number = last.index;
+  }
+  for (; node != nullptr; node = node->getNextSibling()) {
+    if (!IsMatchingElement(node, query)) continue;
+    if (number == index) {
+      last.node = node;
+      last.index = index;
+      last.generation = document->generation();
+      return static_cast<DOMElement*>(node);
+    }
+    ++number;
+  }
+  return nullptr;
+}
+
+std::int32_t CountRecords(XmlDocument* document, const DOMNode* list,
+                          const std::string& recordName) {
+  if (document == nullptr || list == nullptr) return 0;
+  const NameQuery query(recordName, document->codec());
+  std::int32_t count = 0;
+  for (const DOMNode* node = list->getFirstChild(); node; node = node->getNextSibling())
+    if (IsMatchingElement(node, query)) ++count;
+  return count;
+}
+
+}  // namespace dezov
+
+bool CXmlIni::Locate(const char* path, const char* name) {
+  const std::string recordName = dezov::OrEmpty(name);
+  const std::string lookup =
+      recordName.empty() ? std::string(dezov::OrEmpty(path)) : dezov::KeyPath(path, name);
+  nCurCount = 0;
+  strCurName.clear();
+  pCurNode = nullptr;
+  lastRecord = dezov::RecordPosition();
+
+  auto* found = static_cast<DOMElement*>(_GetNode(lookup.c_str(), 0, false));
+  if (found == nullptr) return false;
+  DOMNode* list = found->getParentNode();
+  if (list == nullptr || list->getNodeType() != DOMNode::ELEMENT_NODE) return false;
+  // The record name takes the case written in the document, not the caller's.
+  strCurName = pXMLDoc->codec().Encode(found->getNodeName());
+  pCurNode = static_cast<DOMElement*>(list);
+  return true;
+}
+
+bool CXmlIni::Append(const char* path) {
+  pCurNode = nullptr;
+  lastRecord = dezov::RecordPosition();
+  const std::vector<std::string> components = dezov::PathComponents(path);
+  if (components.empty()) return false;
+  strLastErrMsg.clear();
+  if (pXMLDoc == nullptr || pXMLDoc->root() == nullptr) return false;
+  dezov::GbkCodec& codec = pXMLDoc->codec();
+
+  // Components before the last take the first match (no backtracking); the
+  // last one always becomes a new element.
+  DOMNode* parent = pXMLDoc->root();
+  std::size_t level = 0;
+  for (; level + 1 < components.size(); ++level) {
+    DOMElement* next = pXMLDoc->FindChild(parent, NameQuery(components[level], codec), 0);
+    if (next == nullptr) break;
+    parent = next;
+  }
+  const std::size_t missing = components.size() - level;
+  const auto depth = static_cast<std::size_t>(dezov::XmlDocument::DepthOf(parent));
+  if (depth + missing > static_cast<std::size_t>(dezov::kMaxElementDepth)) return false;
+  dezov::Utf16 unused;
+  for (std::size_t i = level; i < components.size(); ++i)
+    if (!codec.DecodeExact(components[i], unused)) return false;  // could never be found again
+  for (; level < components.size(); ++level)
+    parent = pXMLDoc->AppendElement(parent, components[level]);
+  pCurNode = static_cast<DOMElement*>(parent);
+  return true;
+}
+
+bool CXmlIni::Set(const char* name, const char* value) {
+  if (pCurNode == nullptr || pXMLDoc == nullptr) return false;
+  dezov::GbkCodec& codec = pXMLDoc->codec();
+  dezov::Utf16 attribute;
+  dezov::Utf16 text;
+  if (!codec.DecodeExact(dezov::OrEmpty(name), attribute) ||
+      !codec.DecodeExact(dezov::OrEmpty(value), text) || !dezov::IsXmlText(text)) {
+    strLastErrMsg = "Set Fail ( the text cannot be stored in XML )";
+    return false;
+  }
+  dezov::CursorElement(pCurNode)->setAttribute(attribute.c_str(), text.c_str());
+  return true;
+}
+
+bool CXmlIni::Set(const char* name, long value) {
+  return Set(name, dezov::FormatLong(value).c_str());
+}
+
+bool CXmlIni::Set(const char* name, int value) { return Set(name, static_cast<long>(value)); }
+
+bool CXmlIni::Set(const char* name, double value) {
+  return Set(name, dezov::FormatFixed(value).c_str());
+}
+
+std::string CXmlIni::Get(const char* name, int index) {
+  DOMElement* record =
+      dezov::FindRecord(pXMLDoc, dezov::CursorElement(pCurNode), strCurName, index, lastRecord);
+  return record ? dezov::AttributeText(record, name, pXMLDoc->codec()) : std::string();
+}
+
+long CXmlIni::GetLong(const char* name, int index) {
+  return dezov::ParseLong(Get(name, index).c_str());
+}
+
+double CXmlIni::GetDouble(const char* name, int index) {
+  return dezov::ParseDouble(Get(name, index).c_str());
+}
+
+bool CXmlIni::GetBool(const char* name, int index) {
+  const std::string text = Get(name, index);
+  if (dezov::NamesEqual(text, "true")) return true;
+  if (dezov::NamesEqual(text, "false")) return false;
+  return dezov::ParseLong(text.c_str()) > 0;
+}
