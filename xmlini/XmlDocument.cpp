@@ -6,23 +6,32 @@ using namespace xercesc;
 
 namespace dezov {
 
+namespace {
+
+// A parent is indexed once a walk over its children had to look at this many
+// nodes: below that, walking is cheaper than building and keeping an index.
+constexpr int kIndexAfterVisits = 48;
+
+}  // namespace
+
 NameQuery::NameQuery(std::string_view gbkName, GbkCodec& codec)
-    : gbk_(gbkName), ascii_(IsAscii(gbkName)), codec_(&codec) {}
+    : gbk_(gbkName), folded_(FoldName(gbkName)), ascii_(IsAscii(gbkName)), codec_(&codec) {}
 
 bool NameQuery::Matches(const XMLCh* domName) const {
   if (domName == nullptr) return false;
   if (ascii_) {
-    // An ASCII name can only equal a DOM name made of the same ASCII letters,
-    // so compare the UTF-16 units directly without converting anything.
+    // While the DOM name is ASCII its GBK form is the same bytes: compare the
+    // UTF-16 units directly without converting anything.
     std::size_t i = 0;
     for (; i < gbk_.size(); ++i) {
       const XMLCh c = domName[i];
-      if (c == 0 || c >= 0x80) return false;
+      if (c == 0) return false;
+      if (c >= 0x80) break;
       if (FoldAscii(static_cast<unsigned char>(c)) !=
           FoldAscii(static_cast<unsigned char>(gbk_[i])))
         return false;
     }
-    return domName[i] == 0;
+    if (i == gbk_.size()) return domName[i] == 0;
   }
   return NamesEqual(codec_->Encode(domName), gbk_);
 }
@@ -48,14 +57,47 @@ XmlDocument::XmlDocument(DOMDocument* document, GbkCodec& codec)
 
 XmlDocument::~XmlDocument() { document_->release(); }
 
+std::string XmlDocument::FoldedName(const DOMNode* element) const {
+  const XMLCh* name = element->getNodeName();
+  std::string folded;
+  for (const XMLCh* c = name; *c; ++c) {
+    if (*c >= 0x80) return FoldName(codec_->Encode(name));
+    folded.push_back(static_cast<char>(FoldAscii(static_cast<unsigned char>(*c))));
+  }
+  return folded;
+}
+
+XmlDocument::ChildIndex XmlDocument::BuildIndex(const DOMNode* parent) const {
+  ChildIndex index;
+  for (DOMNode* child = parent->getFirstChild(); child; child = child->getNextSibling()) {
+    if (child->getNodeType() == DOMNode::ELEMENT_NODE)
+      index[FoldedName(child)].push_back(static_cast<DOMElement*>(child));
+  }
+  return index;
+}
+
 DOMElement* XmlDocument::FindChild(const DOMNode* parent, const NameQuery& query,
                                    int index) const {
   if (parent == nullptr || index < 0) return nullptr;
-  int seen = 0;
-  for (DOMNode* child = parent->getFirstChild(); child; child = child->getNextSibling()) {
-    if (IsMatchingElement(child, query) && seen++ == index) return static_cast<DOMElement*>(child);
+  auto indexed = indexes_.find(parent);
+  if (indexed != indexes_.end()) {
+    auto named = indexed->second.find(query.folded());
+    if (named == indexed->second.end() || static_cast<std::size_t>(index) >= named->second.size())
+      return nullptr;
+    return named->second[static_cast<std::size_t>(index)];
   }
-  return nullptr;
+  DOMElement* found = nullptr;
+  int seen = 0;
+  int visited = 0;
+  for (DOMNode* child = parent->getFirstChild(); child; child = child->getNextSibling()) {
+    ++visited;
+    if (IsMatchingElement(child, query) && seen++ == index) {
+      found = static_cast<DOMElement*>(child);
+      break;
+    }
+  }
+  if (visited >= kIndexAfterVisits) indexes_.emplace(parent, BuildIndex(parent));
+  return found;
 }
 
 DOMElement* XmlDocument::AppendElement(DOMNode* parent, std::string_view gbkName) {
@@ -63,12 +105,15 @@ DOMElement* XmlDocument::AppendElement(DOMNode* parent, std::string_view gbkName
   DOMElement* element = document_->createElement(name.c_str());
   parent->appendChild(element);
   ++generation_;
+  auto indexed = indexes_.find(parent);
+  if (indexed != indexes_.end()) indexed->second[FoldedName(element)].push_back(element);
   return element;
 }
 
 void XmlDocument::RemoveChild(DOMNode* parent, DOMNode* child) {
   parent->removeChild(child);
   ++generation_;
+  indexes_.erase(parent);  // rebuilt when next needed
 }
 
 int XmlDocument::DepthOf(const DOMNode* element) {

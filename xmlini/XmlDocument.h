@@ -33,9 +33,12 @@ class NameQuery {
   // True when the DOM name (UTF-16) matches the wanted name.
   bool Matches(const XMLCh* domName) const;
   const std::string& gbk() const { return gbk_; }
+  // The name with A-Z folded: the key under which a child index files it.
+  const std::string& folded() const { return folded_; }
 
  private:
   std::string gbk_;
+  std::string folded_;
   bool ascii_;
   GbkCodec* codec_;
 };
@@ -79,7 +82,14 @@ class XmlDocument {
  private:
   xercesc::DOMDocument* document_;  // owned: released with this object
   GbkCodec* codec_;
+  // The element children of one parent, grouped by folded name in document
+  // order, so that lookups among many children need not walk them all.
+  using ChildIndex = std::unordered_map<std::string, std::vector<xercesc::DOMElement*>>;
+  ChildIndex BuildIndex(const xercesc::DOMNode* parent) const;
+  std::string FoldedName(const xercesc::DOMNode* element) const;
+
   std::uint64_t generation_ = 1;
+  mutable std::unordered_map<const xercesc::DOMNode*, ChildIndex> indexes_;
   std::vector<xercesc::DOMElement*> handed_out_;
   std::unordered_map<const xercesc::DOMElement*, long> handles_;
 };
