@@ -8,10 +8,16 @@
 #ifndef DEZOV20_KD_INI_H
 #define DEZOV20_KD_INI_H
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "DeZov20Export.h"
+
+namespace dezov {
+class IniNameIndex;  // case-folded name lookup over the sections and keys
+}  // namespace dezov
 
 class DEZOV20_API CKdIni {
  public:
@@ -96,6 +102,21 @@ class DEZOV20_API CKdIni {
   std::vector<std::string> vecTailLines;  // lines after the last key or header
   std::string strFileName;                // file read by Open; empty if none
   bool bModified;                         // changes not yet written
+
+ private:
+  // Positions of the first section named section (or key named key in the
+  // section at sectionPos); -1 when absent. Same results as a scan in order.
+  long _FindSection(const char* section);
+  long _FindKey(std::size_t sectionPos, const char* key);
+  // The lookup index, made on first use.
+  dezov::IniNameIndex& _Index();
+
+  // Built on demand from the lists above; it follows every change made
+  // through the member functions, and rebuilds itself when a list's length
+  // changed behind its back.
+  std::unique_ptr<dezov::IniNameIndex> pNameIndex;
+  bool bCrLfLines;     // lines end in CR LF in the file (else LF)
+  bool bByteOrderMark; // the file starts with a UTF-8 byte-order mark
 };
 
 #endif  // DEZOV20_KD_INI_H
