@@ -46,8 +46,8 @@ std::string LargeDescription() {
     xml += "<" + section + ">";
     for (int m = 1; m <= kDomains; ++m) {
       const std::string number = std::to_string(100000 + m);
-      xml += "<DOMAIN" + std::to_string(m) + " Value=\"S" + number + ":T" + number + "," +
-             number + ":" + number + "\"/>";
+      xml += "<DOMAIN" + std::to_string(m) + " Value=\"S" + number + ":T" + number + "," + number +
+             ":" + number + "\"/>";
     }
     xml += "</" + section + ">\n";
   }
@@ -84,8 +84,7 @@ void BM_GetDomainStrLargestScan(benchmark::State& state) {
   store.Open(file.path());
   CKdDeploy resolver;
   resolver.InitDeloy(&store);
-  for (auto _ : state)
-    benchmark::DoNotOptimize(resolver.GetDomainStr("D99", "100299", "100299"));
+  for (auto _ : state) benchmark::DoNotOptimize(resolver.GetDomainStr("D99", "100299", "100299"));
 }
 BENCHMARK(BM_GetDomainStrLargestScan);
 

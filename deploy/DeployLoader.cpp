@@ -29,9 +29,7 @@ int ParseKind(const std::string& field) {
   return static_cast<int>(value);
 }
 
-std::string NumberedKey(const char* prefix, int number) {
-  return prefix + std::to_string(number);
-}
+std::string NumberedKey(const char* prefix, int number) { return prefix + std::to_string(number); }
 
 // Reads the domains of item from its section; stops at the first empty value.
 void LoadDomains(CXmlIni& store, CDeployItem& item) {

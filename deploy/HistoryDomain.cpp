@@ -8,8 +8,8 @@
 #include "../include/KdDeploy.h"
 #include "DeployItem.h"
 
-std::string CKdDeploy::GetHistoryDomain(std::string yybKey, std::string rqKey,
-                                        std::string rqKeyEnd, std::string current) {
+std::string CKdDeploy::GetHistoryDomain(std::string yybKey, std::string rqKey, std::string rqKeyEnd,
+                                        std::string current) {
   const std::string branch = GetDomainStr(dezov::kBranchDeployment, yybKey, "");
   if (branch.empty()) {
     return current.empty() ? GetDomainStr(dezov::kDateDeployment, rqKey, rqKeyEnd)

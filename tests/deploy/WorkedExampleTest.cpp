@@ -27,7 +27,7 @@ const std::vector<Ask> kAnswers = {
     {"Str", {"XYZ", "1", ""}, ""},
     {"Str", {"YYB", "", ""}, ""},                                // an empty key finds nothing
     {"NextStr", {"YYB", "", "", kTa}, "TB_SH1:TB_SZ1:HB_2007"},  // but walks on
-    {"Str", {"RQ", "20051231", "20051231"}, "2005"},              // bounds are included
+    {"Str", {"RQ", "20051231", "20051231"}, "2005"},             // bounds are included
     {"NextStr", {"RQ", "20050101", "20071231", "2007"}, ""},
     {"Mul", {"0101", "1"}, "TA_SH1,TA_SH2,"},
     {"Mul", {"0101", "2"}, "TA_SZ1,"},
