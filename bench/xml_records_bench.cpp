@@ -75,7 +75,10 @@ void BM_ReadRecordsThroughHandles(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_ReadRecordsThroughHandles)
-    ->Arg(1000)->Arg(10000)->Arg(40000)->Complexity(benchmark::oN);
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(40000)
+    ->Complexity(benchmark::oN);
 
 }  // namespace
 

@@ -30,8 +30,7 @@ std::string CXmlIni::GetAttribute(const char* path, const char* attribute, int i
   return _GetValue(path, attribute, index);
 }
 
-bool CXmlIni::SetAttribute(const char* path, const char* attribute, const char* value,
-                           int index) {
+bool CXmlIni::SetAttribute(const char* path, const char* attribute, const char* value, int index) {
   return _SetValue(path, attribute, value, index);
 }
 

@@ -4,9 +4,8 @@
 #ifndef DEZOV20_XMLINI_XML_RECORD_ACCESS_H
 #define DEZOV20_XMLINI_XML_RECORD_ACCESS_H
 
-#include <xercesc/dom/DOM.hpp>
-
 #include <string>
+#include <xercesc/dom/DOM.hpp>
 
 #include "../include/XmlIni.h"
 #include "../text/TextUtil.h"

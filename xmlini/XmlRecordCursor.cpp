@@ -20,8 +20,7 @@ DOMElement* FindRecord(XmlDocument* document, DOMNode* list, const std::string& 
   // The remembered record is trusted only while no element was added or
   // removed anywhere in the document, and only if it still sits in this list.
   auto* remembered = static_cast<DOMNode*>(const_cast<void*>(last.node));
-  if (remembered != nullptr && last.index <= index &&
-      last.generation == document->generation() &&
+  if (remembered != nullptr && last.index <= index && last.generation == document->generation() &&
       list->getOwnerDocument() == document->dom() && remembered->getParentNode() == list) {
     node = remembered;
     number = last.index;
