@@ -21,7 +21,10 @@ GbkCodec::GbkCodec() {
     xercesc::XMLTransService::Codes result;
     transcoder_.reset(xercesc::XMLPlatformUtils::fgTransService->makeNewTranscoderFor(
         name, result, kChunk, xercesc::XMLPlatformUtils::fgMemoryManager));
-    if (transcoder_) return;
+    if (transcoder_) {
+      encoding_name_ = name;
+      return;
+    }
   }
 }
 
@@ -98,6 +101,14 @@ std::string GbkCodec::Encode(const XMLCh* text, std::size_t length) {
 
 std::string GbkCodec::Encode(const XMLCh* text) {
   return text ? Encode(text, xercesc::XMLString::stringLen(text)) : std::string();
+}
+
+bool GbkCodec::CanEncode(const XMLCh* text) {
+  const XMLCh* c = text;
+  while (c && *c && *c < 0x80) ++c;
+  if (c == nullptr || *c == 0) return true;
+  const std::size_t length = xercesc::XMLString::stringLen(text);
+  return Decode(Encode(text, length)) == Utf16(text, length);
 }
 
 bool IsXmlText(const Utf16& text) {

@@ -31,9 +31,14 @@ class GbkCodec {
   std::string Encode(const XMLCh* text, std::size_t length);
   // As Encode for a NUL-terminated text (null gives "").
   std::string Encode(const XMLCh* text);
+  // True when every character of the text has a GBK form.
+  bool CanEncode(const XMLCh* text);
+  // The name under which the transcoding service knows GBK ("" if it does not).
+  const XMLCh* encodingName() const { return encoding_name_; }
 
  private:
   std::unique_ptr<xercesc::XMLTranscoder> transcoder_;
+  const XMLCh* encoding_name_ = u"";
 };
 
 // True when every byte is below 0x80.

@@ -52,8 +52,8 @@ DOMAttr* FindAttribute(const DOMElement* element, const NameQuery& query) {
   return nullptr;
 }
 
-XmlDocument::XmlDocument(DOMDocument* document, GbkCodec& codec)
-    : document_(document), codec_(&codec) {}
+XmlDocument::XmlDocument(DOMDocument* document, GbkCodec& codec, NodeHandleTable& handles)
+    : document_(document), codec_(&codec), handles_(&handles) {}
 
 XmlDocument::~XmlDocument() { document_->release(); }
 
@@ -124,7 +124,7 @@ int XmlDocument::DepthOf(const DOMNode* element) {
   return depth;
 }
 
-long XmlDocument::HandleOf(DOMElement* element) {
+long NodeHandleTable::HandleOf(DOMElement* element) {
   auto found = handles_.find(element);
   if (found != handles_.end()) return found->second;
   handed_out_.push_back(element);
@@ -133,7 +133,7 @@ long XmlDocument::HandleOf(DOMElement* element) {
   return handle;
 }
 
-DOMElement* XmlDocument::ElementOf(long handle) const {
+DOMElement* NodeHandleTable::ElementOf(long handle) const {
   if (handle <= 0 || static_cast<unsigned long>(handle) > handed_out_.size()) return nullptr;
   return handed_out_[static_cast<std::size_t>(handle - 1)];
 }

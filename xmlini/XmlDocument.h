@@ -49,9 +49,23 @@ bool IsMatchingElement(const xercesc::DOMNode* node, const NameQuery& query);
 // The first attribute of element whose name matches query, or null.
 xercesc::DOMAttr* FindAttribute(const xercesc::DOMElement* element, const NameQuery& query);
 
+// Handles for the elements of every document one parser loaded, so that a
+// handle keeps naming its element after the store opened another file.
+class NodeHandleTable {
+ public:
+  // A handle for element, the same every time; never 0.
+  long HandleOf(xercesc::DOMElement* element);
+  // The element behind a handle this table gave out, or null.
+  xercesc::DOMElement* ElementOf(long handle) const;
+
+ private:
+  std::vector<xercesc::DOMElement*> handed_out_;
+  std::unordered_map<const xercesc::DOMElement*, long> handles_;
+};
+
 class XmlDocument {
  public:
-  XmlDocument(xercesc::DOMDocument* document, GbkCodec& codec);
+  XmlDocument(xercesc::DOMDocument* document, GbkCodec& codec, NodeHandleTable& handles);
   XmlDocument(const XmlDocument&) = delete;
   XmlDocument& operator=(const XmlDocument&) = delete;
   ~XmlDocument();
@@ -74,10 +88,10 @@ class XmlDocument {
   // Level of element below the document (the root is 1).
   static int DepthOf(const xercesc::DOMNode* element);
 
-  // A handle for element, stable while the document lives; never 0.
-  long HandleOf(xercesc::DOMElement* element);
-  // The element behind a handle this document gave out, or null.
-  xercesc::DOMElement* ElementOf(long handle) const;
+  // A handle for element, stable while the parser lives; never 0.
+  long HandleOf(xercesc::DOMElement* element) { return handles_->HandleOf(element); }
+  // The element behind a handle the parser gave out, or null.
+  xercesc::DOMElement* ElementOf(long handle) const { return handles_->ElementOf(handle); }
 
  private:
   xercesc::DOMDocument* document_;  // owned: released with this object
@@ -90,8 +104,7 @@ class XmlDocument {
 
   std::uint64_t generation_ = 1;
   mutable std::unordered_map<const xercesc::DOMNode*, ChildIndex> indexes_;
-  std::vector<xercesc::DOMElement*> handed_out_;
-  std::unordered_map<const xercesc::DOMElement*, long> handles_;
+  NodeHandleTable* handles_;
 };
 
 }  // namespace dezov

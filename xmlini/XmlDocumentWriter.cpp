@@ -3,6 +3,7 @@
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
 #include "../include/XmlIni.h"
@@ -52,8 +53,49 @@ struct Released {
   void operator()(T* object) const { object->release(); }
 };
 
+// The first element or attribute name that has no GBK form, or null. A name
+// cannot be written as a character reference, so such a document cannot be
+// written at all.
+const XMLCh* NameWithoutGbkForm(dezov::XmlDocument& document) {
+  dezov::GbkCodec& codec = document.codec();
+  DOMNode* node = document.root();
+  while (node != nullptr) {
+    if (node->getNodeType() == DOMNode::ELEMENT_NODE) {
+      if (!codec.CanEncode(node->getNodeName())) return node->getNodeName();
+      const DOMNamedNodeMap* attributes = node->getAttributes();
+      for (XMLSize_t i = 0; attributes && i < attributes->getLength(); ++i)
+        if (!codec.CanEncode(attributes->item(i)->getNodeName()))
+          return attributes->item(i)->getNodeName();
+    }
+    // Depth-first without recursion: the document may be deep.
+    if (node->getNodeType() == DOMNode::ELEMENT_NODE && node->getFirstChild() != nullptr) {
+      node = node->getFirstChild();
+      continue;
+    }
+    while (node != nullptr && node->getNextSibling() == nullptr) node = node->getParentNode();
+    if (node != nullptr) node = node->getNextSibling();
+  }
+  return nullptr;
+}
+
+// Files keep the label "gb2312" while their bytes are code page 936, as the
+// platform that wrote them originally does; reading treats the label the same
+// way, so every GBK character in names and values is written as itself.
+void RelabelDeclaration(std::string& bytes, const XMLCh* encodingName) {
+  const std::string written =
+      "encoding=\"" + std::string(encodingName, encodingName + xercesc::XMLString::stringLen(encodingName)) + "\"";
+  const std::size_t declarationEnd = bytes.find("?>");
+  const std::size_t label = bytes.find(written);
+  if (label != std::string::npos && label < declarationEnd)
+    bytes.replace(label, written.size(), "encoding=\"gb2312\"");
+}
+
 // Serialises document into bytes; false with a message on any failure.
 bool SerialiseDocument(dezov::XmlDocument& document, std::string& bytes, std::string& error) {
+  if (const XMLCh* name = NameWithoutGbkForm(document)) {
+    error = "the name '" + document.codec().Encode(name) + "' has no gb2312 form";
+    return false;
+  }
   static const XMLCh kCore[] = {'C', 'o', 'r', 'e', 0};
   DOMImplementation* implementation = DOMImplementationRegistry::getDOMImplementation(kCore);
   if (implementation == nullptr) {
@@ -72,13 +114,14 @@ bool SerialiseDocument(dezov::XmlDocument& document, std::string& bytes, std::st
     config->setParameter(XMLUni::fgDOMWRTFormatPrettyPrint, true);
   MemBufFormatTarget target;
   output->setByteStream(&target);
-  output->setEncoding(u"gb2312");
+  output->setEncoding(document.codec().encodingName());
   const bool written = serializer->write(document.dom(), output.get());
   if (!written || !errors.message().empty()) {
     error = errors.message().empty() ? "the document could not be serialised" : errors.message();
     return false;
   }
   bytes.assign(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
+  RelabelDeclaration(bytes, document.codec().encodingName());
   return true;
 }
 

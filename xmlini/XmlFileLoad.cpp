@@ -209,7 +209,7 @@ XmlDocument* XmlParserHost::Load(const std::string& fileName, std::string& error
     FormatString(error, "An error occurred during parsing Message: %s", parseError.c_str());
     return nullptr;
   }
-  documents_.push_back(std::make_unique<XmlDocument>(document, codec_));
+  documents_.push_back(std::make_unique<XmlDocument>(document, codec_, handles_));
   return documents_.back().get();
 }
 

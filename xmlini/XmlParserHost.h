@@ -27,6 +27,7 @@ class XmlParserHost {
 
  private:
   GbkCodec codec_;
+  NodeHandleTable handles_;
   std::unique_ptr<SafeDomParser> parser_;
   std::vector<std::unique_ptr<XmlDocument>> documents_;
 };

@@ -118,3 +118,26 @@ TEST_F(XmlStoreTest, TextXmlCannotCarryIsRefusedAndChangesNothing) {
   ASSERT_TRUE(reread.Open(path.c_str()));
   EXPECT_EQ(reread.GetValue("S", "K"), "tab\tline\nreturn\r");
 }
+
+TEST_F(XmlStoreTest, NamesAreWrittenAsGbkAndNamesWithoutGbkFormAreRefused) {
+  // GBK-only characters in names (as written on Windows under "gb2312").
+  const std::string name = kGbkOnly + "Name";
+  WriteBytes(path, "<?xml version=\"1.0\" encoding=\"gb2312\"?><vornini><" + name + " " + kGbkOnly +
+                       "a=\"1\"/></vornini>");
+  CXmlIni store;
+  ASSERT_TRUE(store.Open(path.c_str())) << store.GetLastErrMsg();
+  ASSERT_TRUE(store.SetValue(name.c_str(), "", "v"));
+  ASSERT_TRUE(store.WriteFile()) << store.GetLastErrMsg();
+  EXPECT_NE(ReadBytes(path).find("encoding=\"gb2312\""), std::string::npos);
+  CXmlIni reread;
+  ASSERT_TRUE(reread.Open(path.c_str())) << reread.GetLastErrMsg();
+  EXPECT_EQ(reread.GetValue(name.c_str(), ""), "v");
+
+  // A name with a character GBK lacks (Thai, from a UTF-8 file) cannot be written.
+  const std::string utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><vornini><a\xE0\xB8\x81/></vornini>";
+  WriteBytes(path, utf8);
+  ASSERT_TRUE(store.Open(path.c_str()));
+  EXPECT_FALSE(store.WriteFile());
+  EXPECT_NE(store.GetLastErrMsg().find("gb2312"), std::string::npos) << store.GetLastErrMsg();
+  EXPECT_EQ(ReadBytes(path), utf8);
+}
