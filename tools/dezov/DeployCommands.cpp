@@ -1,0 +1,184 @@
+// dezov deploy FILE ...: the deployment resolver, loaded from an XML
+// configuration file, answering which domain serves a request.
+#include <CLI/CLI.hpp>
+
+#include <memory>
+#include <string>
+
+#include "Commands.h"
+#include "DeploymentTable.h"
+#include "KdDeploy.h"
+#include "Session.h"
+#include "ToolError.h"
+#include "XmlFile.h"
+#include "XmlIni.h"
+
+namespace dezov {
+namespace tool {
+namespace {
+
+// The arguments of every deploy subcommand; only one subcommand runs.
+struct DeployArgs {
+  std::string file;
+  std::string name;
+  std::string key;
+  std::string keyEnd;
+  std::string current;
+  std::string yybKey;
+  std::string jysKey;
+  bool firstPart = false;
+};
+
+using DeployCommand = int (*)(Session&, CKdDeploy&, const DeployArgs&);
+
+// The domain string, or with --first its first ':'-separated name.
+std::string Answer(const std::string& domain, bool firstPart) {
+  return firstPart ? domain.substr(0, domain.find(':')) : domain;
+}
+
+std::string Request(const DeployArgs& args) {
+  return Quoted(args.key) + (args.keyEnd.empty() ? "" : ".." + Quoted(args.keyEnd));
+}
+
+int Show(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
+  CXmlIni store;
+  OpenXmlFile(store, args.file);
+  const auto deployments = DescribeDeployments(store);
+  if (deployments.empty()) throw NotFound(args.file + ": no deployments (section DEPLOY)");
+  for (const auto& line : DeploymentTableLines(deployments)) session.Print(line);
+  session.Print(SchemeText(resolver.GetScheme()));
+  return kExitOk;
+}
+
+int Domain(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
+  const std::string domain = resolver.GetDomainStr(session.Gbk(args.name, "NAME"),
+                                                   session.Gbk(args.key, "KEY"),
+                                                   session.Gbk(args.keyEnd, "KEYEND"));
+  if (domain.empty())
+    throw NotFound("no domain of " + Quoted(args.name) + " serves " + Request(args));
+  session.Print(Answer(domain, args.firstPart));
+  return kExitOk;
+}
+
+int NextDomain(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
+  const std::string domain = resolver.GetNextDomainStr(
+      session.Gbk(args.name, "NAME"), session.Gbk(args.key, "KEY"),
+      session.Gbk(args.keyEnd, "KEYEND"), session.Gbk(args.current, "CURRENT"));
+  if (domain.empty())
+    throw NotFound("no domain of " + Quoted(args.name) + " after " + Quoted(args.current) +
+                   " serves " + Request(args));
+  session.Print(Answer(domain, args.firstPart));
+  return kExitOk;
+}
+
+int Trade(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
+  std::string yyb = session.Gbk(args.yybKey, "YYBKEY");
+  std::string jys = session.Gbk(args.jysKey, "JYSKEY");
+  const std::string list = resolver.GetMulTradeDomain(yyb, jys);
+  if (list.empty())
+    throw NotFound("no trade domain for " + Quoted(args.yybKey) + " and " + Quoted(args.jysKey));
+  session.Print(list);
+  session.Print(resolver.GetTradeDomain(yyb, jys));
+  return kExitOk;
+}
+
+int NextQuery(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
+  std::string next;
+  if (!resolver.GetNextQueryDomain(session.Gbk(args.yybKey, "YYBKEY"),
+                                   session.Gbk(args.jysKey, "JYSKEY"),
+                                   session.Gbk(args.current, "CURRENT"), next))
+    throw NotFound("no query domain after " + Quoted(args.current));
+  session.Print(next);
+  return kExitOk;
+}
+
+int History(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
+  const std::string domain = resolver.GetHistoryDomain(
+      session.Gbk(args.yybKey, "YYBKEY"), session.Gbk(args.key, "RQKEY"),
+      session.Gbk(args.keyEnd, "RQKEYEND"), session.Gbk(args.current, "CURRENT"));
+  if (domain.empty())
+    throw NotFound("no history domain for " + Quoted(args.yybKey) + " and " + Request(args));
+  session.Print(domain);
+  return kExitOk;
+}
+
+// Loads the resolver from the file, then runs the command on it.
+int RunLoaded(Session& session, const DeployArgs& args, DeployCommand run) {
+  CKdDeploy resolver;
+  {
+    CXmlIni store;
+    OpenXmlFile(store, args.file);
+    resolver.InitDeloy(&store);
+  }
+  return run(session, resolver, args);
+}
+
+CLI::App* AddCommand(CLI::App& group, Session& session, const std::shared_ptr<DeployArgs>& args,
+                     const char* name, const char* help, DeployCommand run) {
+  CLI::App* command = group.add_subcommand(name, help);
+  command->callback([&session, args, run] {
+    session.action = [&session, args, run] { return RunLoaded(session, *args, run); };
+  });
+  return command;
+}
+
+}  // namespace
+
+void AddDeployCommands(CLI::App& app, Session& session) {
+  auto args = std::make_shared<DeployArgs>();
+  CLI::App* deploy = app.add_subcommand(
+      "deploy", "Ask the deployment resolver which domain serves a request");
+  deploy->add_option("FILE", args->file, "XML configuration file with the section DEPLOY")
+      ->required();
+  deploy->require_subcommand(1);
+  const char* firstHelp = "print only the first ':'-separated name of the domain";
+
+  AddCommand(*deploy, session, args, "show",
+             "Print the loaded deployments as a table, and the scheme", Show);
+
+  CLI::App* domain = AddCommand(*deploy, session, args, "domain",
+                                "Print the first domain of a deployment serving KEY "
+                                "(or the range KEY..KEYEND); exit status 1 when none",
+                                Domain);
+  domain->add_option("NAME", args->name, "deployment name")->required();
+  domain->add_option("KEY", args->key, "match text, or lower end of the range")->required();
+  domain->add_option("KEYEND", args->keyEnd, "upper end of the range (range deployments)");
+  domain->add_flag("--first", args->firstPart, firstHelp);
+
+  CLI::App* next = AddCommand(*deploy, session, args, "next",
+                              "Print the next domain serving the request after CURRENT; "
+                              "exit status 1 when none",
+                              NextDomain);
+  next->add_option("NAME", args->name, "deployment name")->required();
+  next->add_option("KEY", args->key, "match text, or lower end of the range")->required();
+  next->add_option("KEYEND", args->keyEnd, "upper end of the range; \"\" for text deployments")
+      ->required();
+  next->add_option("CURRENT", args->current, "the current domain string, as stored")->required();
+  next->add_flag("--first", args->firstPart, firstHelp);
+
+  CLI::App* trade = AddCommand(*deploy, session, args, "trade",
+                               "Print the trade domain list, then its first domain; "
+                               "exit status 1 when the list is empty",
+                               Trade);
+  trade->add_option("YYBKEY", args->yybKey, "key looked up in the YYB deployment")->required();
+  trade->add_option("JYSKEY", args->jysKey, "key looked up in the JYS deployment")->required();
+
+  CLI::App* nextQuery = AddCommand(*deploy, session, args, "next-query",
+                                   "Print the trade domain after CURRENT; exit status 1 when none",
+                                   NextQuery);
+  nextQuery->add_option("YYBKEY", args->yybKey, "key looked up in the YYB deployment")->required();
+  nextQuery->add_option("JYSKEY", args->jysKey, "key looked up in the JYS deployment")->required();
+  nextQuery->add_option("CURRENT", args->current, "the current trade domain name")->required();
+
+  CLI::App* history = AddCommand(*deploy, session, args, "history",
+                                 "Print the history domain for a YYB key and an RQ key range; "
+                                 "exit status 1 when none",
+                                 History);
+  history->add_option("YYBKEY", args->yybKey, "key looked up in the YYB deployment")->required();
+  history->add_option("RQKEY", args->key, "lower end of the RQ key range")->required();
+  history->add_option("RQKEYEND", args->keyEnd, "upper end of the RQ key range")->required();
+  history->add_option("CURRENT", args->current, "the current RQ domain string, to move past it");
+}
+
+}  // namespace tool
+}  // namespace dezov
