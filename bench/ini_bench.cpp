@@ -109,7 +109,7 @@ class BenchFiles {
       out << "[" << SectionName(s) << "]\n";
       for (int k = 0; k < kKeysPerSection; ++k) {
         if (k % 10 == 0) out << "; keys " << k << " to " << k + 9 << " of this service\n";
-        out << KeyName(k) << " = value_" << s << "_" << k << "_abcdef";
+        out << KeyName(k) << " = value_" << s << "_" << k << "_abcdefghij";
         if (k % 5 == 0) out << " // note " << k;
         out << "\n";
       }
@@ -183,6 +183,8 @@ void BM_ReadLineScan(benchmark::State& state) {
     std::fclose(file);
     benchmark::DoNotOptimize(lines);
   }
+  state.counters["file_MB"] = static_cast<double>(Files().size()) / 1e6;
+  state.counters["lines"] = static_cast<double>(lines);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Files().size()));
 }
 

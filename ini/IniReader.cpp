@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "../include/KdIni.h"
 #include "../platform/Platform.h"
@@ -172,15 +173,20 @@ bool CKdIni::Open(const char* name) {
     if (!file) return false;
   }
   dezov::FileLines lines(file.get());
-  dezov::ModelBuilder builder(vecSections, vecTailLines);
-  lines.Start();
-  std::string_view line;
-  while (lines.Next(line)) builder.Add(line);
+  try {
+    dezov::ModelBuilder builder(vecSections, vecTailLines);
+    lines.Start();
+    std::string_view line;
+    while (lines.Next(line)) builder.Add(line);
+    if (!lines.failed()) builder.Finish();
+  } catch (const std::bad_alloc&) {
+    ResetContent();  // a file too big for memory fails like an unreadable one
+    return false;
+  }
   if (lines.failed()) {
     ResetContent();
     return false;
   }
-  builder.Finish();
   if (lines.sawLineEnd()) bCrLfLines = lines.crLfLines();
   bByteOrderMark = lines.hasByteOrderMark();
   strFileName = name;  // also for an empty or new file, so that it can be saved
