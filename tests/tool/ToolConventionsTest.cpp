@@ -1,0 +1,86 @@
+#include "support/TestFiles.h"
+#include "tool/ToolFixture.h"
+
+namespace tool_tests {
+namespace {
+
+using testing_support::Exists;
+using testing_support::ReadBytes;
+using testing_support::WriteBytes;
+
+using ToolConventionsTest = ToolTest;
+
+TEST_F(ToolConventionsTest, HelpVersionAndUsageErrors) {
+  const std::string help = Expect(0, {"--help"});
+  for (const char* group : {"xml", "ini", "deploy", "demo", "--raw"})
+    EXPECT_NE(help.find(group), std::string::npos) << group;
+  EXPECT_NE(Expect(0, {"xml", "f.xml", "get", "--help"}).find("SECTION"), std::string::npos);
+  EXPECT_EQ(Expect(0, {"--version"}).rfind("dezov ", 0), 0u);
+
+  const std::string file = Copy("app.ini");
+  const std::vector<std::vector<std::string>> misuses = {
+      {},
+      {"xml"},
+      {"frob"},
+      {"--nope", "demo"},
+      {"ini", file},
+      {"ini", file, "frob"},
+      {"ini", file, "get", "User"},
+      {"ini", file, "set", "User", "Name", "v", "extra"},
+      {"ini", file, "sub", "User", "Branches", "-1", ";"},
+      {"xml", file, "get", "S", "K", "first"},
+  };
+  for (const auto& args : misuses) EXPECT_EQ(Expect(2, args), "") << ::testing::PrintToString(args);
+}
+
+TEST_F(ToolConventionsTest, AMissingFileIsAFailureAndIsNotCreated) {
+  const std::string missing = dir.File("missing");
+  EXPECT_EQ(Expect(2, {"xml", missing, "get", "S", "K"}), "");
+  EXPECT_EQ(Expect(2, {"ini", missing, "set", "S", "K", "v"}), "");
+  EXPECT_EQ(Expect(2, {"deploy", missing, "show"}), "");
+  EXPECT_EQ(Expect(2, {"demo", missing}), "");
+  EXPECT_FALSE(Exists(missing));
+}
+
+TEST_F(ToolConventionsTest, AFailedWriteKeepsTheOldFile) {
+  ToolOptions tooSmall;
+  tooSmall.fileSizeLimit = 64;  // every example is larger
+  for (const char* name : {"stations.xml", "app.ini"}) {
+    const std::string file = Copy(name);
+    const std::string before = ReadBytes(file);
+    const std::string group = std::string(name).find(".xml") != std::string::npos ? "xml" : "ini";
+    const ToolResult result = RunTool({group, file, "set", "SERVER", "Host", "10.9.9.9"}, tooSmall);
+    EXPECT_EQ(result.status, 2) << name;
+    EXPECT_NE(result.err.find("cannot write"), std::string::npos) << result.err;
+    EXPECT_EQ(ReadBytes(file), before) << name;
+  }
+  EXPECT_EQ(dir.EntryCount(), 2);  // no temporary file left behind
+}
+
+TEST_F(ToolConventionsTest, RawBytesAndTextThatCannotBeConverted) {
+  const std::string file = Copy("app.ini");
+  const std::string before = ReadBytes(file);
+  EXPECT_EQ(Expect(0, {"--raw", "ini", file, "get", "User", "Name"}), Gbk("张三") + "\n");
+  EXPECT_EQ(Expect(2, {"ini", file, "set", "User", "Name", "\xff"}), "");      // not UTF-8
+  EXPECT_EQ(Expect(2, {"ini", file, "set", "User", "Name", "\xe4\xb8"}), "");  // cut short
+  EXPECT_EQ(Expect(2, {"ini", file, "set", "User", "Name", "\xf0\x9f\x98\x80"}), "");  // no GBK
+  EXPECT_EQ(ReadBytes(file), before);
+
+  EXPECT_EQ(Expect(0, {"ini", file, "set", "User", "Name", Gbk("王五"), "--raw"}), "");
+  EXPECT_EQ(Expect(0, {"ini", file, "get", "User", "Name"}), "王五\n");
+
+  WriteBytes(file, "[S]\nK=\x81\x7f\n");  // a lead byte without a trail byte
+  const ToolResult bad = RunTool({"ini", file, "get", "S", "K"});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_EQ(bad.out, "");
+  EXPECT_NE(bad.err.find("--raw"), std::string::npos);
+  EXPECT_EQ(Expect(0, {"--raw", "ini", file, "get", "S", "K"}), "\x81\x7f\n");
+
+  ToolOptions plainC;
+  plainC.locale = "C";  // taken as UTF-8
+  WriteBytes(file, "[S]\nK=" + Gbk("值") + "\n");
+  EXPECT_EQ(Expect(0, {"ini", file, "get", "S", "K"}, plainC), "值\n");
+}
+
+}  // namespace
+}  // namespace tool_tests
