@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build demo test clean
+.PHONY: all deps build demo test windows clean
 
 all: build
 
@@ -22,6 +22,11 @@ demo: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+# DeZov20.dll, the tests and the tool for Windows (mingw-w64), tested under Wine.
+WINDOWS_BUILD ?= build-windows
+windows:
+	bash scripts/windows-build.sh $(WINDOWS_BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -1,6 +1,7 @@
 #include "GbkCodec.h"
 
 #include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/TranscodingException.hpp>
 #include <xercesc/util/XMLString.hpp>
 
 #include <vector>
@@ -50,10 +51,22 @@ Utf16 GbkCodec::Decode(std::string_view gbk) {
   std::vector<unsigned char> sizes(kChunk);
   auto next = reinterpret_cast<const XMLByte*>(gbk.data());
   std::size_t left = gbk.size();
+  // Some transcoders (the Windows one) throw at a byte sequence they cannot
+  // take instead of stopping before it; from then on go one character at a
+  // time, so that the bad spot is found and replaced like a stop.
+  XMLSize_t step = buffer.size();
   while (left > 0) {
     XMLSize_t eaten = 0;
-    const XMLSize_t made =
-        transcoder_->transcodeFrom(next, left, buffer.data(), buffer.size(), eaten, sizes.data());
+    XMLSize_t made = 0;
+    try {
+      made = transcoder_->transcodeFrom(next, left, buffer.data(), step, eaten, sizes.data());
+    } catch (const xercesc::TranscodingException&) {
+      made = eaten = 0;
+      if (step > 1) {
+        step = 1;
+        continue;
+      }
+    }
     out.append(buffer.data(), made);
     if (eaten == 0) {  // a byte the converter cannot take: skip it
       out.push_back(kReplacement);

@@ -106,7 +106,7 @@ class RefusingEntityResolver : public XMLEntityResolver {
 // The store's parser: default settings except for the safety limits above.
 class SafeDomParser : public XercesDOMParser {
  public:
-  explicit SafeDomParser(GbkCodec& codec) : errors_(codec) {
+  explicit SafeDomParser(GbkCodec& codec) : errors_(codec), gbk_name_(codec.encodingName()) {
     security_.setEntityExpansionLimit(kEntityExpansionLimit);
     setSecurityManager(&security_);
     setLoadExternalDTD(false);
@@ -125,7 +125,8 @@ class SafeDomParser : public XercesDOMParser {
     const Utf16 id(systemId.begin(), systemId.end());
     MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(),
                              id.c_str());
-    if (IsCodePage936Label(DeclaredEncoding(bytes))) source.setEncoding(u"windows-936");
+    // The name the transcoding service knows code page 936 by differs between services.
+    if (*gbk_name_ && IsCodePage936Label(DeclaredEncoding(bytes))) source.setEncoding(gbk_name_);
     XMLPScanToken token;
     if (parseFirst(source, token)) {
       while (!too_deep_ && parseNext(token)) {
@@ -170,6 +171,7 @@ class SafeDomParser : public XercesDOMParser {
   SecurityManager security_;
   RefusingEntityResolver resolver_;
   FirstErrorHandler errors_;
+  const XMLCh* gbk_name_;
   int depth_ = 0;
   bool too_deep_ = false;
 };

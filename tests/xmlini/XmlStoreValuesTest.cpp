@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "XmlFixture.h"
 
 using testing_support::ReadBytes;
@@ -45,10 +47,10 @@ TEST_F(XmlStoreTest, NumbersAreDecimalText) {
   CXmlIni store;
   OpenOn(store, "<S><A Value=\"12abc\"/></S>");
   EXPECT_TRUE(store.SetValue("S", "N", -42));
-  EXPECT_TRUE(store.SetValue("S", "L", 2147483648L));
+  EXPECT_TRUE(store.SetValue("S", "L", LONG_MAX));
   EXPECT_EQ(store.GetValue("S", "N"), "-42");
   EXPECT_EQ(store.GetLong("S", "N"), -42);
-  EXPECT_EQ(store.GetLong("S", "L"), 2147483648L);
+  EXPECT_EQ(store.GetLong("S", "L"), LONG_MAX);
   EXPECT_EQ(store.GetLong("S", "A"), 12);
   EXPECT_EQ(store.GetLong("S", "absent"), 0);
 }

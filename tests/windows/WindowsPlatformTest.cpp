@@ -1,0 +1,164 @@
+// The platform layer against the real Windows calls: the executable's string
+// table (compiled into this program), the current directory and the atomic
+// file replacement.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <clocale>
+#include <cstdint>
+#include <string>
+
+#include "HostStrings.h"
+#include "XmlIni.h"
+#include "platform/Platform.h"
+#include "support/TestFiles.h"
+#include "text/Numbers.h"
+#include "text/TextUtil.h"
+
+using testing_support::ReadBytes;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
+
+// Node handles are longs: this is the data model they must work in.
+static_assert(sizeof(long) == 4 && sizeof(void*) == 8, "64-bit Windows data model");
+
+namespace {
+
+const char* IdName(unsigned int id) {
+  return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(id));
+}
+
+// Makes dir the current directory for the life of the object.
+class CurrentDirectoryScope {
+ public:
+  explicit CurrentDirectoryScope(const std::string& dir) {
+    char old[MAX_PATH];
+    const DWORD length = ::GetCurrentDirectoryA(MAX_PATH, old);
+    old_.assign(old, length < MAX_PATH ? length : 0);
+    ok_ = ::SetCurrentDirectoryA(dir.c_str()) != 0;
+  }
+  ~CurrentDirectoryScope() { ::SetCurrentDirectoryA(old_.c_str()); }
+  bool ok() const { return ok_; }
+
+ private:
+  std::string old_;
+  bool ok_ = false;
+};
+
+}  // namespace
+
+TEST(WindowsStringTable, BlocksOfTheExecutableComeFirstRegisteredTextsFillTheRest) {
+  ClearHostStrings();
+  std::string text = "unchanged";
+  ASSERT_TRUE(dezov::platform::LoadHostString(101, text));
+  EXPECT_EQ(text, "table-named.xml");
+  ASSERT_TRUE(dezov::platform::LoadHostString(103, text));
+  EXPECT_EQ(text, "third entry");
+  text = "unchanged";
+  ASSERT_TRUE(dezov::platform::LoadHostString(102, text));  // block present, entry missing
+  EXPECT_EQ(text, "");
+
+  text = "unchanged";
+  EXPECT_FALSE(dezov::platform::LoadHostString(300, text));  // no block anywhere
+  EXPECT_EQ(text, "unchanged");
+  EXPECT_TRUE(dezov::LoadResourceText(text, IdName(300)));  // still an id
+  EXPECT_EQ(text, "unchanged");
+
+  RegisterHostString(300, "registered.xml");
+  RegisterHostString(101, "ignored.xml");
+  ASSERT_TRUE(dezov::platform::LoadHostString(300, text));
+  EXPECT_EQ(text, "registered.xml");
+  ASSERT_TRUE(dezov::platform::LoadHostString(101, text));
+  EXPECT_EQ(text, "table-named.xml");
+  ClearHostStrings();
+}
+
+TEST(WindowsStringTable, StoreOpensTheFileTheTableNamesInTheCurrentDirectory) {
+  TempDir dir;
+  CurrentDirectoryScope scope(dir.path());
+  ASSERT_TRUE(scope.ok());
+  CXmlIni store;
+  EXPECT_FALSE(store.Open(IdName(101)));  // missing: created with the default document
+  EXPECT_EQ(store.GetLastErrMsg(), "");
+  ASSERT_TRUE(testing_support::Exists(dir.File("table-named.xml")));
+  ASSERT_TRUE(store.Open(IdName(101))) << store.GetLastErrMsg();
+  EXPECT_EQ(store.GetFileName(), "table-named.xml");
+  EXPECT_FALSE(store.Open(IdName(102)));  // empty name: nothing to open or create
+  EXPECT_EQ(store.GetLastErrMsg(), "open xml file error");
+  EXPECT_EQ(dir.EntryCount(), 1);
+
+  std::string cwd;
+  ASSERT_TRUE(dezov::platform::CurrentDirectory(cwd));
+  CXmlIni joined;
+  EXPECT_TRUE(joined.OpenAtExeDirectory("table-named.xml")) << joined.GetLastErrMsg();
+  EXPECT_EQ(joined.GetFileName(), cwd + "\\table-named.xml");
+}
+
+TEST(WindowsLocale, ChineseLocaleLeavesNumbersAlone) {
+  dezov::platform::SetChineseLocale();
+  EXPECT_EQ(dezov::FormatFixed(1.5), "1.500000");
+  EXPECT_DOUBLE_EQ(dezov::ParseDouble("2.25"), 2.25);
+  EXPECT_EQ(dezov::ParseLong("-42"), -42L);
+  std::setlocale(LC_ALL, "C");
+}
+
+class WindowsReplaceTest : public ::testing::Test {
+ protected:
+  bool Replace(const std::string& data) {
+    error.clear();
+    return dezov::platform::ReplaceFileContents(path, data, error);
+  }
+  TempDir dir;
+  std::string path = dir.File("target.txt");
+  std::string error;
+};
+
+TEST_F(WindowsReplaceTest, CreatesAndReplacesWithoutLeftoversKeepingAttributes) {
+  ASSERT_TRUE(Replace("first\n")) << error;
+  EXPECT_EQ(ReadBytes(path), "first\n");  // bytes as given: no text-mode translation
+  ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  ASSERT_TRUE(Replace(std::string(200000, 'x'))) << error;
+  EXPECT_EQ(ReadBytes(path), std::string(200000, 'x'));
+  EXPECT_NE(::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_EQ(dir.EntryCount(), 1);
+
+  std::string data;
+  ASSERT_TRUE(dezov::platform::ReadWholeFile(path, data, error)) << error;
+  EXPECT_EQ(data.size(), 200000u);
+}
+
+// True when the system lets this process write to path (Wine running as root
+// ignores the read-only attribute).
+bool OpensForWriting(const std::string& path) {
+  const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(file);
+  return true;
+}
+
+TEST_F(WindowsReplaceTest, RefusalsKeepTheOldFileAndLeaveNoTemporaryFile) {
+  WriteBytes(path, "old");
+  ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+  if (!OpensForWriting(path)) {
+    EXPECT_FALSE(Replace("new"));
+    EXPECT_NE(error.find("target.txt"), std::string::npos) << error;
+    EXPECT_EQ(ReadBytes(path), "old");
+  }
+  ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+
+  const std::string sub = dir.File("sub");
+  ASSERT_TRUE(::CreateDirectoryA(sub.c_str(), nullptr));
+  EXPECT_FALSE(dezov::platform::ReplaceFileContents(sub, "new", error));
+  EXPECT_FALSE(dezov::platform::ReplaceFileContents(dir.File("none\\x.txt"), "new", error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(dir.EntryCount(), 2);
+
+  std::string data = "kept";
+  EXPECT_FALSE(dezov::platform::ReadWholeFile(sub, data, error));
+  EXPECT_FALSE(dezov::platform::ReadWholeFile(dir.File("missing"), data, error));
+  EXPECT_NE(error.find("missing"), std::string::npos) << error;
+  EXPECT_EQ(data, "kept");
+  EXPECT_TRUE(dezov::platform::FileExists(sub));
+  EXPECT_FALSE(dezov::platform::FileExists(dir.File("missing")));
+}
