@@ -42,43 +42,54 @@ class TextBuilder {
   std::vector<SetKeyLine>& setLines_;
 };
 
+// Ends a line whose last byte is last. A line that itself ends in a carriage
+// return gets CR LF even in an LF file: the reader takes one CR before the LF
+// as part of the line end, and so gets the line back whole.
+template <class Sink>
+void EndLine(Sink& sink, std::string_view lineEnd, char last) {
+  sink.Put(last == '\r' ? std::string_view("\r\n") : lineEnd);
+}
+
+template <class Sink>
+void PutLine(Sink& sink, std::string_view lineEnd, std::string_view line) {
+  sink.Put(line);
+  EndLine(sink, lineEnd, line.empty() ? '\0' : line.back());
+}
+
 // The file's lines in order: each section's attached lines and header, each
 // key's attached lines and line, then the tail lines. A key that was set gets
 // the fixed form name=value, or name=value //comment.
 template <class Sink>
 void EmitLines(const CKdIni& ini, std::string_view lineEnd, Sink& sink) {
   auto putLines = [&](const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) {
-      sink.Put(line);
-      sink.Put(lineEnd);
-    }
+    for (const std::string& line : lines) PutLine(sink, lineEnd, line);
   };
   for (CKdIni::CIniSection* section : ini.vecSections) {
     putLines(section->vecComments);
     if (section->strLine.empty()) {
       sink.Put("[");
       sink.Put(section->strName);
-      sink.Put("]");
+      PutLine(sink, lineEnd, "]");
     } else {
-      sink.Put(section->strLine);
+      PutLine(sink, lineEnd, section->strLine);
     }
-    sink.Put(lineEnd);
     for (CKdIni::CIniKey* key : section->vecKeys) {
       putLines(key->vecComments);
       if (!key->bModified) {
-        sink.Put(key->strLine);
-      } else {
-        const std::size_t begin = sink.Position();
-        sink.Put(key->strName);
-        sink.Put("=");
-        sink.Put(key->strValue);
-        if (!key->strComment.empty()) {
-          sink.Put(" //");
-          sink.Put(key->strComment);
-        }
-        sink.KeySet(key, begin, sink.Position());
+        PutLine(sink, lineEnd, key->strLine);
+        continue;
       }
-      sink.Put(lineEnd);
+      const std::size_t begin = sink.Position();
+      sink.Put(key->strName);
+      sink.Put("=");
+      sink.Put(key->strValue);
+      const std::string& last = key->strComment.empty() ? key->strValue : key->strComment;
+      if (!key->strComment.empty()) {
+        sink.Put(" //");
+        sink.Put(key->strComment);
+      }
+      sink.KeySet(key, begin, sink.Position());
+      EndLine(sink, lineEnd, last.empty() ? '=' : last.back());
     }
   }
   putLines(ini.vecTailLines);

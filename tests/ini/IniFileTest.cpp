@@ -74,6 +74,14 @@ TEST(IniFile, KeepsCrLfLineEndsAndByteOrderMark) {
     EXPECT_TRUE(ini.SetValue("B", "z", "3"));
   }
   EXPECT_EQ(ReadBytes(path), text + "[B]\r\nz=3\r\n");
+  // In an LF file, lines that end in CR keep it (a final CR too), stably.
+  for (const char* lfText : {"[A]\nk=1 \r\r\nlast\r", "[A]\nk=1 \r\r\nlast\r\r\n"}) {
+    WriteBytes(path, lfText);
+    CKdIni ini;
+    ASSERT_TRUE(ini.Open(path.c_str()) && ini.SetValue("A", "n", "") && ini.RemoveKey("A", "n"));
+    EXPECT_TRUE(ini.WriteFile());
+    EXPECT_EQ(ReadBytes(path), "[A]\nk=1 \r\r\nlast\r\r\n");
+  }
 }
 
 TEST(IniFile, WritesOnlyWhenModified) {
