@@ -44,9 +44,10 @@ TEST_F(DeployToolTest, ShowListsEveryDomainAndTheScheme) {
 
 TEST_F(DeployToolTest, DemoWalksTheExampleFromTheFileOrTheBuiltInCopy) {
   const std::string walk = Expect(0, {"demo", file});
-  EXPECT_NE(walk.find("TA_SH1,TA_SH2,   -> asked first: TA_SH1\n"), std::string::npos);
-  EXPECT_NE(walk.find("\n   TA_SH2\n"), std::string::npos);
-  EXPECT_NE(walk.find("\n   HA_2006\n"), std::string::npos);
+  EXPECT_NE(walk.find("-> TA_SH1,TA_SH2,  (the first, TA_SH1, is asked first)\n"),
+            std::string::npos);
+  EXPECT_NE(walk.find("\n   -> TA_SH2\n"), std::string::npos);
+  EXPECT_NE(walk.find("\n   -> HA_2006\n"), std::string::npos);
   ToolOptions privateTemp;
   privateTemp.environment = {"TMPDIR=" + dir.path()};
   const std::string builtin = Expect(0, {"demo", "--builtin"}, privateTemp);

@@ -76,26 +76,32 @@ std::string FindShippedExample() {
 
 std::string OrNone(const std::string& answer) { return answer.empty() ? "(none)" : answer; }
 
+// One question in words, the resolver's answer, and the command that asks it.
+void Ask(Session& session, const std::string& question, const std::string& answer,
+         const std::string& command) {
+  session.PrintAsIs("");
+  session.Print(question);
+  session.Print("   -> " + OrNone(answer));
+  session.Print("   $ dezov deploy FILE " + command);
+}
+
 void Walk(Session& session, CKdDeploy& resolver) {
   std::string yyb = "0101";
   std::string jys = "1";
   const std::string list = resolver.GetMulTradeDomain(yyb, jys);
   const std::string first = resolver.GetTradeDomain(yyb, jys);
-  session.Print("1. Which trade domains serve YYB key " + yyb + " with JYS key " + jys + "?");
-  session.Print("   " + OrNone(list) + "   -> asked first: " + OrNone(first));
-  session.Print("   (dezov deploy FILE trade " + yyb + " " + jys + ")");
+  Ask(session, "1. Which trade domains serve YYB key " + yyb + " with JYS key " + jys + "?",
+      list.empty() ? list : list + "  (the first, " + OrNone(first) + ", is asked first)",
+      "trade " + yyb + " " + jys);
 
   std::string next;
   resolver.GetNextQueryDomain(yyb, jys, first, next);
-  session.Print("2. " + OrNone(first) + " does not answer: which trade domain is queried next?");
-  session.Print("   " + OrNone(next));
-  session.Print("   (dezov deploy FILE next-query " + yyb + " " + jys + " " + first + ")");
+  Ask(session, "2. " + OrNone(first) + " does not answer: which trade domain is queried next?",
+      next, "next-query " + yyb + " " + jys + " " + first);
 
   const std::string day = "20060315";
-  session.Print("3. Which history domain holds YYB key " + yyb + "'s records of the day " + day +
-                " (RQ key range " + day + ".." + day + ")?");
-  session.Print("   " + OrNone(resolver.GetHistoryDomain(yyb, day, day, "")));
-  session.Print("   (dezov deploy FILE history " + yyb + " " + day + " " + day + ")");
+  Ask(session, "3. Which history domain holds YYB key " + yyb + "'s records of " + day + "?",
+      resolver.GetHistoryDomain(yyb, day, day, ""), "history " + yyb + " " + day + " " + day);
 }
 
 int RunDemo(Session& session, const DemoArgs& args) {
@@ -104,9 +110,9 @@ int RunDemo(Session& session, const DemoArgs& args) {
   if (file.empty() && !args.builtin) file = FindShippedExample();
   if (file.empty()) {
     builtin = std::make_unique<TemporaryExample>();
-    session.PrintAsIs("Deployment description: the copy of examples/deploy.xml built into dezov");
+    session.PrintAsIs("Deployments in the copy of examples/deploy.xml built into dezov (FILE):");
   } else {
-    session.PrintAsIs("Deployment description: " + file);
+    session.PrintAsIs("Deployments in " + file + " (FILE):");
   }
   CXmlIni store;
   OpenXmlFile(store, builtin ? builtin->file() : file);
@@ -116,8 +122,7 @@ int RunDemo(Session& session, const DemoArgs& args) {
   session.PrintAsIs("");
   for (const auto& line : DeploymentTableLines(DescribeDeployments(store)))
     session.Print("  " + line);
-  session.Print(SchemeText(resolver.GetScheme()));
-  session.PrintAsIs("");
+  session.Print("  " + SchemeText(resolver.GetScheme()));
   Walk(session, resolver);
   return kExitOk;
 }
