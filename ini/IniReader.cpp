@@ -128,20 +128,22 @@ class ModelBuilder {
   void Finish() { tail_ = std::move(pending_); }
 
  private:
+  // Texts are built at their exact size (assigning to an empty string would
+  // round its capacity up, which costs much memory over a large file).
   void AddSection(std::string_view raw, std::string_view name) {
     auto section = std::make_unique<CKdIni::CIniSection>();
-    section->strLine.assign(raw.data(), raw.size());
-    section->strName.assign(name.data(), name.size());
+    section->strLine = std::string(raw);
+    section->strName = std::string(name);
     section->vecComments.swap(pending_);
     current_ = AppendOwned(sections_, std::move(section));
   }
 
   void AddKey(std::string_view raw, const KeyLineParts& parts) {
     auto key = std::make_unique<CKdIni::CIniKey>();
-    key->strLine.assign(raw.data(), raw.size());
-    key->strName.assign(parts.name.data(), parts.name.size());
-    key->strValue.assign(parts.value.data(), parts.value.size());
-    key->strComment.assign(parts.comment.data(), parts.comment.size());
+    key->strLine = std::string(raw);
+    key->strName = std::string(parts.name);
+    key->strValue = std::string(parts.value);
+    key->strComment = std::string(parts.comment);
     key->vecComments.swap(pending_);
     AppendOwned(current_->vecKeys, std::move(key));
   }
