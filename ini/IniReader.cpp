@@ -154,6 +154,23 @@ class ModelBuilder {
   CKdIni::CIniSection* current_ = nullptr;
 };
 
+// Reads every line into sections and tail; false on a read error or when the
+// file does not fit in memory (the lists may then hold part of it).
+bool ReadModel(FileLines& lines, std::vector<CKdIni::CIniSection*>& sections,
+               std::vector<std::string>& tail) {
+  try {
+    ModelBuilder builder(sections, tail);
+    lines.Start();
+    std::string_view line;
+    while (lines.Next(line)) builder.Add(line);
+    if (lines.failed()) return false;
+    builder.Finish();
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
 }  // namespace
 }  // namespace dezov
 
@@ -175,17 +192,7 @@ bool CKdIni::Open(const char* name) {
     if (!file) return false;
   }
   dezov::FileLines lines(file.get());
-  try {
-    dezov::ModelBuilder builder(vecSections, vecTailLines);
-    lines.Start();
-    std::string_view line;
-    while (lines.Next(line)) builder.Add(line);
-    if (!lines.failed()) builder.Finish();
-  } catch (const std::bad_alloc&) {
-    ResetContent();  // a file too big for memory fails like an unreadable one
-    return false;
-  }
-  if (lines.failed()) {
+  if (!dezov::ReadModel(lines, vecSections, vecTailLines)) {
     ResetContent();
     return false;
   }
