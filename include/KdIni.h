@@ -113,7 +113,7 @@ class DEZOV20_API CKdIni {
 
   // Built on demand from the lists above; it follows every change made
   // through the member functions, and rebuilds itself when a list's length
-  // changed behind its back.
+  // changed behind its back (a name changed in place is not noticed).
   std::unique_ptr<dezov::IniNameIndex> pNameIndex;
   bool bCrLfLines;     // lines end in CR LF in the file (else LF)
   bool bByteOrderMark; // the file starts with a UTF-8 byte-order mark
