@@ -26,7 +26,7 @@ test: build
 # DeZov20.dll, the tests and the tool for Windows (mingw-w64), tested under Wine.
 WINDOWS_BUILD ?= build-windows
 windows:
-	bash scripts/windows-build.sh $(WINDOWS_BUILD)
+	CMAKE_FLAGS="$(CMAKE_FLAGS)" JOBS=$(JOBS) bash scripts/windows-build.sh $(WINDOWS_BUILD)
 
 clean:
 	rm -rf $(BUILD)
