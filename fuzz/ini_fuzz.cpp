@@ -131,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }  // the destructor saves
   CKdIni reread;
   reread.Open(path.c_str());
-  const std::string expected = ReadBackForm(pieces[2]);
+  const std::string expected = ReadBackForm(pieces[2].c_str());  // SetValue saw the text up to a NUL
   if (setOld && reread.GetValue(oldSection.c_str(), oldKey.c_str(), "?") != expected)
     fuzzing::Fail("existing key does not read back as set");
   if (setNew && !setOld && reread.GetValue(pieces[0].c_str(), pieces[1].c_str(), "?") != expected)

@@ -1,0 +1,77 @@
+#!/usr/bin/env python3
+"""Prints the benchmark results as one table of pairs: ours, the peer's, ratio.
+
+Benchmarks are named BM_<Work>_<Side>; the side DeZov20 (or KdIni) is ours and
+every other side of the same work is a peer. Benchmarks without a peer are
+listed with their own figure. Medians of the repetitions are used.
+"""
+import json
+import sys
+
+OURS = {"DeZov20", "KdIni"}
+MEMORY_COUNTERS = ("peak_MB",)
+
+
+def load(paths):
+    runs = {}
+    for path in paths:
+        with open(path) as f:
+            data = json.load(f)
+        for b in data.get("benchmarks", []):
+            if b.get("aggregate_name", "median") != "median":
+                continue
+            if b.get("error_occurred"):
+                print(f"ERROR {b['name']}: {b.get('error_message')}")
+                continue
+            name = b.get("run_name", b["name"]).split("/repeats")[0]
+            runs[name] = b
+    return runs
+
+
+def seconds(b):
+    scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[b.get("time_unit", "ns")]
+    return b["cpu_time"] * scale
+
+
+def show_time(s):
+    for unit, factor in (("s", 1), ("ms", 1e-3), ("us", 1e-6)):
+        if s >= factor:
+            return f"{s / factor:.3g} {unit}"
+    return f"{s / 1e-9:.3g} ns"
+
+
+def main(paths):
+    runs = load(paths)
+    pairs, alone = {}, []
+    for name, b in runs.items():
+        parts = name.split("/")[0].split("_")
+        if len(parts) >= 3 and parts[0] == "BM":
+            work, side = "_".join(parts[1:-1]), parts[-1]
+            pairs.setdefault(work, {})[side] = b
+        else:
+            alone.append((name, b))
+    print(f"{'work':<22} {'peer':<22} {'ours':>10} {'peer':>10} {'ratio':>7}")
+    for work, sides in sorted(pairs.items()):
+        ours = next((b for side, b in sides.items() if side in OURS), None)
+        for side, peer in sorted(sides.items()):
+            if side in OURS:
+                continue
+            if ours is None:
+                alone.append((f"BM_{work}_{side}", peer))
+                continue
+            ratio = seconds(ours) / seconds(peer)
+            print(f"{work:<22} {side:<22} {show_time(seconds(ours)):>10} "
+                  f"{show_time(seconds(peer)):>10} {ratio:>6.2f}x")
+            for counter in MEMORY_COUNTERS:
+                if counter in ours and counter in peer and peer[counter]:
+                    print(f"{work + ' memory':<22} {side:<22} {ours[counter]:>8.1f}MB "
+                          f"{peer[counter]:>8.1f}MB {ours[counter] / peer[counter]:>6.2f}x")
+        if ours is not None and len(sides) == 1:
+            alone.append((f"BM_{work}", ours))
+    print()
+    for name, b in sorted(alone):
+        print(f"{name:<45} {show_time(seconds(b)):>10}")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])
