@@ -85,6 +85,14 @@ TEST_F(XmlStoreTest, DepthIsBoundedOnOpen) {
   EXPECT_FALSE(store.Open(dir.File("deepest.xml").c_str()));
   EXPECT_TRUE(IsParseFailure(store.GetLastErrMsg()));
   EXPECT_EQ(store.GetFileName(), path);
+
+  // A path 100,000 levels deep resolves to nothing and creates nothing.
+  std::string path100k = "e";
+  for (int i = 1; i < 100000; ++i) path100k += "\\e";
+  EXPECT_FALSE(store.HaveNode(path100k.c_str()));
+  EXPECT_FALSE(store.SetValue(path100k.c_str(), "k", "v"));
+  EXPECT_FALSE(store.Append(path100k.c_str()));
+  EXPECT_TRUE(store.WriteFile());
 }
 
 TEST_F(XmlStoreTest, ManySiblingSectionsWork) {
