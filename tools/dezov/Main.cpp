@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
                "dezov"};
   app.set_version_flag("--version", "dezov " DEZOV_VERSION);
   app.add_flag("--raw", session.raw,
-               "pass names, values and answers as bytes (GBK as stored), without conversion");
+               "Pass names, values and answers as bytes (GBK as stored), without conversion");
   app.require_subcommand(1);
   app.fallthrough();  // --raw is accepted after the subcommands too
 
