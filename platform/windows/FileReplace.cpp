@@ -120,19 +120,47 @@ bool RewriteInPlace(const std::string& target, const std::string& data, std::str
   return true;
 }
 
-// Puts the written temporary file in the target's place. ReplaceFileA keeps
-// the target's security and attributes; where it cannot be used (no old file,
-// a file system without it) the rename replaces the file atomically. Either
-// way the old attributes are set again where they were not carried over.
-bool MoveIntoPlace(const std::string& tempPath, const std::string& target, DWORD oldAttributes,
-                   DWORD& why) {
-  const bool existed = oldAttributes != INVALID_FILE_ATTRIBUTES;
-  if (!(existed && ::ReplaceFileA(target.c_str(), tempPath.c_str(), nullptr,
-                                  REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) &&
-      !::MoveFileExA(tempPath.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    why = ::GetLastError();
+bool Exists(const std::string& path) {
+  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// ReplaceFileA of an existing target, keeping its security and attributes.
+// The old file is moved aside under `backup` (so that no failure part way
+// loses it) and deleted once the new one is in place. A failure puts the old
+// file back under its name; only if even that fails is it left under
+// `backup`, which `note` then tells.
+bool ReplaceExisting(const std::string& tempPath, const std::string& target, DWORD& why,
+                     std::string& note) {
+  const std::string backup = tempPath + ".old";
+  if (::ReplaceFileA(target.c_str(), tempPath.c_str(), backup.c_str(),
+                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+    ::DeleteFileA(backup.c_str());
+    return true;
+  }
+  why = ::GetLastError();
+  if (!Exists(target) && Exists(backup) &&
+      !::MoveFileExA(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    note = "; the old content is kept in '" + backup + "'";
     return false;
+  }
+  ::DeleteFileA(backup.c_str());
+  return false;
+}
+
+// Puts the written temporary file in the target's place: ReplaceFileA where
+// there is an old file, else (and on file systems without ReplaceFileA) the
+// rename, which replaces atomically too. Attributes the old file had are set
+// again where they were not carried over.
+bool MoveIntoPlace(const std::string& tempPath, const std::string& target, DWORD oldAttributes,
+                   DWORD& why, std::string& note) {
+  const bool existed = oldAttributes != INVALID_FILE_ATTRIBUTES;
+  if (!(existed && ReplaceExisting(tempPath, target, why, note))) {
+    if (!note.empty()) return false;
+    if (!::MoveFileExA(tempPath.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      if (!existed) why = ::GetLastError();
+      return false;
+    }
   }
   const DWORD settable = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                          FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
@@ -207,14 +235,10 @@ bool ReplaceFileContents(const std::string& path, const std::string& data, std::
     ok = false;
     why = ::GetLastError();
   }
-  if (!ok || !MoveIntoPlace(tempPath, target, oldAttributes, why)) {
-    error = ErrorText("cannot write", target, why);
-    // A replace that failed half way may have removed the old file already;
-    // then the temporary file holds the only copy and stays.
-    if (ok && existed && ::GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES)
-      error += "; the new content is kept in '" + tempPath + "'";
-    else
-      ::DeleteFileA(tempPath.c_str());
+  std::string note;
+  if (!ok || !MoveIntoPlace(tempPath, target, oldAttributes, why, note)) {
+    error = ErrorText("cannot write", target, why) + note;
+    ::DeleteFileA(tempPath.c_str());
     return false;
   }
   return true;

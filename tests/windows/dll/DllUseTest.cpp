@@ -12,19 +12,16 @@
 TEST(DllUse, ExportedClassesWorkAcrossTheDllBoundary) {
   testing_support::TempDir dir;
   const std::string path = dir.File("dll.xml");
-  {
-    CXmlIni store;
-    EXPECT_FALSE(store.Open(path.c_str()));  // created
-    ASSERT_TRUE(store.Open(path.c_str())) << store.GetLastErrMsg();
-    ASSERT_TRUE(store.SetValue("DEPLOY", "DEPLOY1", "YYB"));
-    CXmlIni copy(store);
-    EXPECT_EQ(copy.GetValue("deploy", "deploy1"), "YYB");
-    ASSERT_TRUE(copy.WriteFile()) << copy.GetLastErrMsg();
-  }
   RegisterHostString(40, path.c_str());
+  CXmlIni store;
+  EXPECT_FALSE(store.Open(reinterpret_cast<const char*>(40)));  // created
+  ASSERT_TRUE(store.Open(path.c_str())) << store.GetLastErrMsg();
+  ASSERT_TRUE(store.SetValue("DEPLOY", "DEPLOY1", "YYB"));
+  CXmlIni copy(store);
+  ASSERT_TRUE(copy.WriteFile()) << copy.GetLastErrMsg();
   CXmlIni reread;
-  ASSERT_TRUE(reread.Open(reinterpret_cast<const char*>(40))) << reread.GetLastErrMsg();
-  EXPECT_EQ(reread.GetValue("DEPLOY", "DEPLOY1"), "YYB");
+  ASSERT_TRUE(reread.Open(path.c_str())) << reread.GetLastErrMsg();
+  EXPECT_EQ(reread.GetValue("deploy", "deploy1"), "YYB");
   ClearHostStrings();
 
   CKdDeploy deploy;
