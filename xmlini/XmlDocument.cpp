@@ -1,3 +1,4 @@
+#include "DomExceptionRelay.h"
 #include "XmlDocument.h"
 
 #include "../text/TextUtil.h"
@@ -102,7 +103,8 @@ DOMElement* XmlDocument::FindChild(const DOMNode* parent, const NameQuery& query
 
 DOMElement* XmlDocument::AppendElement(DOMNode* parent, std::string_view gbkName) {
   const Utf16 name = codec_->Decode(gbkName);
-  DOMElement* element = document_->createElement(name.c_str());
+  DOMElement* element =
+      WithRelayedDomExceptions([&] { return document_->createElement(name.c_str()); });
   parent->appendChild(element);
   ++generation_;
   auto indexed = indexes_.find(parent);

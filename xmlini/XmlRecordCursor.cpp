@@ -1,5 +1,6 @@
 // The record cursor: Locate puts it on a list of records and reads them,
 // Append adds a new element and Set writes its attributes.
+#include "DomExceptionRelay.h"
 #include "../include/XmlIni.h"
 #include "../text/Numbers.h"
 #include "XmlDocument.h"
@@ -109,7 +110,8 @@ bool CXmlIni::Set(const char* name, const char* value) {
     strLastErrMsg = "Set Fail ( the text cannot be stored in XML )";
     return false;
   }
-  dezov::CursorElement(pCurNode)->setAttribute(attribute.c_str(), text.c_str());
+  dezov::WithRelayedDomExceptions(
+      [&] { dezov::CursorElement(pCurNode)->setAttribute(attribute.c_str(), text.c_str()); });
   return true;
 }
 

@@ -1,5 +1,6 @@
 // Section/key values: a key is an element inside a section element and its
 // value is the key element's attribute "Value".
+#include "DomExceptionRelay.h"
 #include "../include/XmlIni.h"
 #include "../text/Numbers.h"
 #include "XmlDocument.h"
@@ -64,6 +65,6 @@ bool CXmlIni::_SetValue(const char* path, const char* attribute, const char* val
   }
   auto* element = static_cast<DOMElement*>(_GetNode(path, index, true));
   if (element == nullptr) return false;
-  element->setAttribute(name.c_str(), text.c_str());
+  dezov::WithRelayedDomExceptions([&] { element->setAttribute(name.c_str(), text.c_str()); });
   return true;
 }

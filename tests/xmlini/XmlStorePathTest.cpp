@@ -66,3 +66,16 @@ TEST_F(XmlStoreTest, ElementsAreNeverCreatedDeeperThanTheLimit) {
   ASSERT_TRUE(reread.Open(path.c_str())) << reread.GetLastErrMsg();
   EXPECT_EQ(reread.GetValue(deep.c_str(), "k"), "v");
 }
+
+TEST_F(XmlStoreTest, RefusedNameCanBeCaughtAfterTheLastStoreDied) {
+  std::string message;
+  try {
+    CXmlIni store;
+    OpenOn(store, "");
+    store.SetValue("9bad", "k", "v");
+  } catch (const xercesc::DOMException& error) {
+    message.assign(error.getMessage() ? "message" : "none");
+    EXPECT_EQ(error.code, xercesc::DOMException::INVALID_CHARACTER_ERR);
+  }
+  EXPECT_FALSE(message.empty());
+}
