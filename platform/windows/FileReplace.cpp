@@ -76,11 +76,11 @@ std::string FinalTarget(const std::string& path) {
     return path;
   FileHandle file(::CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  char final[MAX_PATH + 16];
+  char resolved[MAX_PATH + 16];
   const DWORD length =
-      file.valid() ? ::GetFinalPathNameByHandleA(file.get(), final, sizeof final, 0) : 0;
-  if (length == 0 || length >= sizeof final) return path;
-  std::string target(final, length);
+      file.valid() ? ::GetFinalPathNameByHandleA(file.get(), resolved, sizeof resolved, 0) : 0;
+  if (length == 0 || length >= sizeof resolved) return path;
+  std::string target(resolved, length);
   // The answer carries the \\?\ prefix; plain paths work with every ANSI call.
   if (target.rfind("\\\\?\\UNC\\", 0) == 0) return "\\\\" + target.substr(8);
   if (target.rfind("\\\\?\\", 0) == 0) return target.substr(4);
