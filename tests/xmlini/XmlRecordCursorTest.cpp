@@ -135,3 +135,23 @@ TEST_F(XmlStoreTest, RecordsAppendNeverBuildsTooDeep) {
 }
 
 }  // namespace
+
+// Handles fit a 32-bit long and keep naming their element after another open.
+TEST_F(XmlStoreTest, RecordsManyHandlesStayDistinctAndValid) {
+  CXmlIni store;
+  OpenOn(store, "");
+  for (int i = 0; i < 5000; ++i) {
+    ASSERT_TRUE(store.Append("list\\rec"));
+    ASSERT_TRUE(store.Set("id", i));
+  }
+  ASSERT_TRUE(store.Locate("list", "rec"));
+  ASSERT_EQ(store.GetCount(), 5000);
+  std::vector<long> handles;
+  for (int i = 0; i < 5000; ++i) handles.push_back(store.GetNodeByIndex(i));
+  OpenOn(store, "<list><rec id=\"other\"/></list>", "other.xml");
+  for (int i = 0; i < 5000; i += 499) {
+    EXPECT_GT(handles[i], 0);
+    EXPECT_LE(handles[i], 0x7fffffffL);
+    EXPECT_EQ(store.GetAttribute(handles[i], "id"), std::to_string(i));
+  }
+}
