@@ -6,6 +6,7 @@ every other side of the same work is a peer. Benchmarks without a peer are
 listed with their own figure. Medians of the repetitions are used.
 """
 import json
+import os
 import sys
 
 OURS = {"DeZov20", "KdIni"}
@@ -15,6 +16,7 @@ MEMORY_COUNTERS = ("peak_MB",)
 def load(paths):
     runs = {}
     for path in paths:
+        program = os.path.basename(path).rsplit(".", 1)[0].replace("_bench", "")
         with open(path) as f:
             data = json.load(f)
         for b in data.get("benchmarks", []):
@@ -24,7 +26,7 @@ def load(paths):
                 print(f"ERROR {b['name']}: {b.get('error_message')}")
                 continue
             name = b.get("run_name", b["name"]).split("/repeats")[0]
-            runs[name] = b
+            runs[(program, name)] = b
     return runs
 
 
@@ -43,31 +45,31 @@ def show_time(s):
 def main(paths):
     runs = load(paths)
     pairs, alone = {}, []
-    for name, b in runs.items():
+    for (program, name), b in runs.items():
         parts = name.split("/")[0].split("_")
         if len(parts) >= 3 and parts[0] == "BM":
-            work, side = "_".join(parts[1:-1]), parts[-1]
+            work, side = program + ": " + "_".join(parts[1:-1]), parts[-1]
             pairs.setdefault(work, {})[side] = b
         else:
-            alone.append((name, b))
-    print(f"{'work':<22} {'peer':<22} {'ours':>10} {'peer':>10} {'ratio':>7}")
+            alone.append((program + ": " + name, b))
+    print(f"{'work':<28} {'peer':<18} {'ours':>10} {'peer':>10} {'ratio':>7}")
     for work, sides in sorted(pairs.items()):
         ours = next((b for side, b in sides.items() if side in OURS), None)
         for side, peer in sorted(sides.items()):
             if side in OURS:
                 continue
             if ours is None:
-                alone.append((f"BM_{work}_{side}", peer))
+                alone.append((f"{work} {side}", peer))
                 continue
             ratio = seconds(ours) / seconds(peer)
-            print(f"{work:<22} {side:<22} {show_time(seconds(ours)):>10} "
+            print(f"{work:<28} {side:<18} {show_time(seconds(ours)):>10} "
                   f"{show_time(seconds(peer)):>10} {ratio:>6.2f}x")
             for counter in MEMORY_COUNTERS:
                 if counter in ours and counter in peer and peer[counter]:
-                    print(f"{work + ' memory':<22} {side:<22} {ours[counter]:>8.1f}MB "
+                    print(f"{work + ' memory':<28} {side:<18} {ours[counter]:>8.1f}MB "
                           f"{peer[counter]:>8.1f}MB {ours[counter] / peer[counter]:>6.2f}x")
         if ours is not None and len(sides) == 1:
-            alone.append((f"BM_{work}", ours))
+            alone.append((work, ours))
     print()
     for name, b in sorted(alone):
         print(f"{name:<45} {show_time(seconds(b)):>10}")
