@@ -26,6 +26,10 @@ bool FileExists(const std::string& path);
 // empty when the block lacks that entry.
 bool LoadHostString(unsigned int id, std::string& text);
 
+// Text of string id `id` among the texts the host registered
+// (RegisterHostString), with the same result rules as LoadHostString.
+bool LoadRegisteredString(unsigned int id, std::string& text);
+
 // Sets the process locale to a Simplified Chinese one, when one is installed.
 void SetChineseLocale();
 

@@ -118,6 +118,30 @@ void XmlDocument::RemoveChild(DOMNode* parent, DOMNode* child) {
   indexes_.erase(parent);  // rebuilt when next needed
 }
 
+DOMNode* XmlDocument::WalkPathPrefix(const std::vector<std::string>& components,
+                                     std::size_t& resolved) const {
+  DOMNode* parent = root();
+  for (resolved = 0; resolved + 1 < components.size(); ++resolved) {
+    DOMElement* next = FindChild(parent, NameQuery(components[resolved], *codec_), 0);
+    if (next == nullptr) break;
+    parent = next;
+  }
+  return parent;
+}
+
+DOMElement* XmlDocument::CreatePath(DOMNode* parent, const std::vector<std::string>& components,
+                                    std::size_t from) {
+  const std::size_t missing = components.size() - from;
+  if (missing == 0 ||
+      static_cast<std::size_t>(DepthOf(parent)) + missing > static_cast<std::size_t>(kMaxElementDepth))
+    return nullptr;
+  Utf16 unused;
+  for (std::size_t i = from; i < components.size(); ++i)
+    if (!codec_->DecodeExact(components[i], unused)) return nullptr;
+  for (std::size_t i = from; i < components.size(); ++i) parent = AppendElement(parent, components[i]);
+  return static_cast<DOMElement*>(parent);
+}
+
 int XmlDocument::DepthOf(const DOMNode* element) {
   int depth = 0;
   for (const DOMNode* node = element; node && node->getNodeType() == DOMNode::ELEMENT_NODE;

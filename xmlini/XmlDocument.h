@@ -88,6 +88,17 @@ class XmlDocument {
   // Level of element below the document (the root is 1).
   static int DepthOf(const xercesc::DOMNode* element);
 
+  // Walks the components of a path except the last from the root, taking the
+  // first match at each level (no backtracking). Returns the deepest element
+  // reached; resolved tells how many components it took.
+  xercesc::DOMNode* WalkPathPrefix(const std::vector<std::string>& components,
+                                   std::size_t& resolved) const;
+  // Creates components[from..] below parent, each inside the one before, and
+  // returns the last; null (nothing created) when that would nest deeper than
+  // kMaxElementDepth or a name is not exact GBK (it could never be found again).
+  xercesc::DOMElement* CreatePath(xercesc::DOMNode* parent,
+                                  const std::vector<std::string>& components, std::size_t from);
+
   // A handle for element, stable while the parser lives; never 0.
   long HandleOf(xercesc::DOMElement* element) { return handles_->HandleOf(element); }
   // The element behind a handle the parser gave out, or null.

@@ -77,26 +77,13 @@ bool CXmlIni::Append(const char* path) {
   if (components.empty()) return false;
   strLastErrMsg.clear();
   if (pXMLDoc == nullptr || pXMLDoc->root() == nullptr) return false;
-  dezov::GbkCodec& codec = pXMLDoc->codec();
-
   // Components before the last take the first match (no backtracking); the
   // last one always becomes a new element.
-  DOMNode* parent = pXMLDoc->root();
   std::size_t level = 0;
-  for (; level + 1 < components.size(); ++level) {
-    DOMElement* next = pXMLDoc->FindChild(parent, NameQuery(components[level], codec), 0);
-    if (next == nullptr) break;
-    parent = next;
-  }
-  const std::size_t missing = components.size() - level;
-  const auto depth = static_cast<std::size_t>(dezov::XmlDocument::DepthOf(parent));
-  if (depth + missing > static_cast<std::size_t>(dezov::kMaxElementDepth)) return false;
-  dezov::Utf16 unused;
-  for (std::size_t i = level; i < components.size(); ++i)
-    if (!codec.DecodeExact(components[i], unused)) return false;  // could never be found again
-  for (; level < components.size(); ++level)
-    parent = pXMLDoc->AppendElement(parent, components[level]);
-  pCurNode = static_cast<DOMElement*>(parent);
+  DOMNode* parent = pXMLDoc->WalkPathPrefix(components, level);
+  DOMElement* created = pXMLDoc->CreatePath(parent, components, level);
+  if (created == nullptr) return false;
+  pCurNode = created;
   return true;
 }
 

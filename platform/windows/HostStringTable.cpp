@@ -1,7 +1,7 @@
 // String-id file names on Windows come from the host executable's own
 // string-table resource: block n + 1 holds the ids 16n to 16n + 15.
 //
-// RegisterHostString keeps a table as on other systems. It is consulted only
+// The texts registered with RegisterHostString are consulted only
 // for ids whose block the executable does not carry, so that a host built
 // without resources (or code shared with other systems) still resolves its
 // names; a block in the executable always wins over registered texts.
@@ -11,35 +11,11 @@
 // opens the file the host meant.
 #include <windows.h>
 
-#include <map>
-#include <mutex>
 #include <vector>
 
-#include "../../include/HostStrings.h"
 #include "../Platform.h"
 
 namespace {
-
-std::mutex& TableMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
-
-std::map<unsigned int, std::string>& Table() {
-  static std::map<unsigned int, std::string> table;
-  return table;
-}
-
-bool LoadRegisteredString(unsigned int id, std::string& text) {
-  std::lock_guard<std::mutex> lock(TableMutex());
-  const auto& table = Table();
-  const unsigned int blockStart = id / 16 * 16;
-  auto first = table.lower_bound(blockStart);
-  if (first == table.end() || first->first >= blockStart + 16) return false;
-  auto found = table.find(id);
-  text = found == table.end() ? std::string() : found->second;
-  return true;
-}
 
 // The executable that hosts the process (not this DLL), fetched once.
 HMODULE HostModule() {
@@ -65,16 +41,6 @@ bool LoadExecutableString(unsigned int id, std::string& text) {
 }
 
 }  // namespace
-
-void RegisterHostString(unsigned int id, const char* text) {
-  std::lock_guard<std::mutex> lock(TableMutex());
-  Table()[id] = text ? text : "";
-}
-
-void ClearHostStrings() {
-  std::lock_guard<std::mutex> lock(TableMutex());
-  Table().clear();
-}
 
 namespace dezov {
 namespace platform {
