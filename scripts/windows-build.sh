@@ -73,10 +73,10 @@ build_xerces() {
   [ -f "$tree/CMakeLists.txt" ] || { echo "apt-get source xerces-c failed" >&2; exit 1; }
   cmake -S "$tree" -B "$DEPS/xerces-build" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" -DBUILD_SHARED_LIBS=OFF \
-    -Dtranscoder=windows -Dnetwork=OFF >"$DEPS/xerces-configure.log" ||
+    -Dtranscoder=windows -Dnetwork=OFF >"$DEPS/xerces-configure.log" 2>&1 ||
     { cat "$DEPS/xerces-configure.log"; exit 1; }
   # Only the library: its samples and tests are not needed here.
-  cmake --build "$DEPS/xerces-build" --target xerces-c -j"$JOBS" >"$DEPS/xerces-build.log" ||
+  cmake --build "$DEPS/xerces-build" --target xerces-c -j"$JOBS" >"$DEPS/xerces-build.log" 2>&1 ||
     { tail -n 50 "$DEPS/xerces-build.log"; exit 1; }
   cmake --install "$DEPS/xerces-build/src" >/dev/null
   touch "$stamp"
@@ -87,8 +87,8 @@ build_gtest() {
   [ -e "$stamp" ] && { echo "[windows] googletest already built"; return; }
   cmake -S /usr/src/googletest -B "$DEPS/gtest-build" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" -Dgtest_disable_pthreads=ON \
-    >"$DEPS/gtest-configure.log" || { cat "$DEPS/gtest-configure.log"; exit 1; }
-  cmake --build "$DEPS/gtest-build" -j"$JOBS" >"$DEPS/gtest-build.log" ||
+    >"$DEPS/gtest-configure.log" 2>&1 || { cat "$DEPS/gtest-configure.log"; exit 1; }
+  cmake --build "$DEPS/gtest-build" -j"$JOBS" >"$DEPS/gtest-build.log" 2>&1 ||
     { tail -n 50 "$DEPS/gtest-build.log"; exit 1; }
   cmake --install "$DEPS/gtest-build" >/dev/null
   touch "$stamp"
