@@ -102,10 +102,6 @@ TEST(DeployEdge, CopiesOwnTheirRecords) {
   deploy_test::ExpectAnswers(source, {{"Str", {"JYS", "1", ""}, "XX"}});
   assigned = CKdDeploy();
   EXPECT_EQ(assigned.GetScheme(), 0);
-  SetKdDeploy(&assigned);
-  EXPECT_EQ(GetKdDeploy(), &assigned);
-  SetKdDeploy(nullptr);
-  EXPECT_EQ(GetKdDeploy(), nullptr);
 }
 
 }  // namespace

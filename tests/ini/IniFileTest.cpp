@@ -29,9 +29,14 @@ std::string Golden(const std::string& name) {
   return ReadBytes(SourceFile("tests/ini/golden/" + name));
 }
 
-TEST(IniFile, ReadsEveryKindOfLineAndWritesOnlyTheChanges) {
+// A private directory with one file in it to work on.
+class IniFile : public ::testing::Test {
+ protected:
   TempDir dir;
-  const std::string path = dir.File("kinds.ini");
+  std::string path = dir.File("test.ini");
+};
+
+TEST_F(IniFile, ReadsEveryKindOfLineAndWritesOnlyTheChanges) {
   WriteBytes(path, Golden("kinds.ini"));
   {
     CKdIni ini;
@@ -60,9 +65,7 @@ TEST(IniFile, ReadsEveryKindOfLineAndWritesOnlyTheChanges) {
   EXPECT_EQ(ReadBytes(path), Golden("kinds.expected.ini"));
 }
 
-TEST(IniFile, KeepsCrLfLineEndsAndByteOrderMark) {
-  TempDir dir;
-  const std::string path = dir.File("crlf.ini");
+TEST_F(IniFile, KeepsCrLfLineEndsAndByteOrderMark) {
   const std::string text = "\xEF\xBB\xBF; c\r\n[A]\r\nx = 1\r\n\r\ny=2 \r\r\n";
   WriteBytes(path, text);
   {
@@ -84,9 +87,7 @@ TEST(IniFile, KeepsCrLfLineEndsAndByteOrderMark) {
   }
 }
 
-TEST(IniFile, WritesOnlyWhenModified) {
-  TempDir dir;
-  const std::string path = dir.File("flags.ini");
+TEST_F(IniFile, WritesOnlyWhenModifiedAndSavesNewAndEmptyFilesWhole) {
   const std::string other = dir.File("other.ini");
   WriteBytes(path, "[A]\nx=1\ny=2\n");
   {
@@ -108,27 +109,20 @@ TEST(IniFile, WritesOnlyWhenModified) {
     EXPECT_EQ(ReadBytes(path), "[A]" + kNewLineEnd + "y=3" + kNewLineEnd);
     EXPECT_FALSE(ini.bModified);
   }
-}
-
-TEST(IniFile, NewAndEmptyFilesCanBeSavedWithLongLinesWhole) {
-  TempDir dir;
   const std::string created = dir.File("new.ini");
-  const std::string empty = dir.File("empty.ini");
   const std::string value(50000, 'v');  // far beyond any formatting bound
-  WriteBytes(empty, "");
+  WriteBytes(path, "");
   {
     CKdIni first;
     CKdIni second;
-    ASSERT_TRUE(first.Open(created.c_str()) && second.Open(empty.c_str()));
+    ASSERT_TRUE(first.Open(created.c_str()) && second.Open(path.c_str()));
     EXPECT_TRUE(first.SetValue("S", "k", value.c_str()) && second.SetValue("S", "k", "w"));
   }
   EXPECT_EQ(ReadBytes(created), "[S]" + kNewLineEnd + "k=" + value + kNewLineEnd);
-  EXPECT_EQ(ReadBytes(empty), "[S]" + kNewLineEnd + "k=w" + kNewLineEnd);
+  EXPECT_EQ(ReadBytes(path), "[S]" + kNewLineEnd + "k=w" + kNewLineEnd);
 }
 
-TEST(IniFile, FailedOpenForgetsTheEarlierFile) {
-  TempDir dir;
-  const std::string path = dir.File("keep.ini");
+TEST_F(IniFile, FailedOpenForgetsTheEarlierFile) {
   WriteBytes(path, "[A]\nx=1\n");
   CKdIni ini;
   ASSERT_TRUE(ini.Open(path.c_str()));
@@ -141,8 +135,7 @@ TEST(IniFile, FailedOpenForgetsTheEarlierFile) {
   EXPECT_EQ(ReadBytes(path), "[A]\nx=1\n");
 }
 
-TEST(IniFile, OpenAtExeDirectoryUsesTheCurrentDirectory) {
-  TempDir dir;
+TEST_F(IniFile, OpenAtExeDirectoryUsesTheCurrentDirectory) {
   const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
   CKdIni ini;
@@ -154,9 +147,7 @@ TEST(IniFile, OpenAtExeDirectoryUsesTheCurrentDirectory) {
 #ifndef _WIN32
 // The write fails on the file size limit: the old file stays, the store stays
 // modified, and the next write after the limit is lifted succeeds.
-TEST(IniFile, FailedWriteKeepsOldFileAndChanges) {
-  TempDir dir;
-  const std::string path = dir.File("limit.ini");
+TEST_F(IniFile, FailedWriteKeepsOldFileAndChanges) {
   const std::string old = "[A]\nx=1\n";
   const std::string big(200, 'y');
   WriteBytes(path, old);
@@ -179,8 +170,7 @@ TEST(IniFile, FailedWriteKeepsOldFileAndChanges) {
   EXPECT_EQ(ReadBytes(path), "[A]\nx=" + big + "\n");
 }
 
-TEST(IniFile, WriteThroughSymlinkKeepsLinkAndMode) {
-  TempDir dir;
+TEST_F(IniFile, WriteThroughSymlinkKeepsLinkAndMode) {
   const std::string real = dir.File("real.ini");
   const std::string link = dir.File("link.ini");
   WriteBytes(real, "[A]\nx=1\n");

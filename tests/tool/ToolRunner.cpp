@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <iconv.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -10,6 +9,7 @@
 
 #include <cstdlib>
 #include <stdexcept>
+#include <thread>
 
 namespace tool_tests {
 namespace {
@@ -18,7 +18,6 @@ namespace {
                            int outPipe, int errPipe) {
   dup2(outPipe, STDOUT_FILENO);
   dup2(errPipe, STDERR_FILENO);
-  if (!options.directory.empty() && chdir(options.directory.c_str()) != 0) _exit(127);
   setenv("LC_ALL", options.locale.c_str(), 1);
   for (const auto& setting : options.environment) putenv(const_cast<char*>(setting.c_str()));
   if (options.fileSizeLimit >= 0) {
@@ -34,26 +33,14 @@ namespace {
   _exit(127);
 }
 
-// Reads both pipes to their ends.
-void Collect(int outPipe, int errPipe, std::string& out, std::string& err) {
-  struct pollfd fds[2] = {{outPipe, POLLIN, 0}, {errPipe, POLLIN, 0}};
-  std::string* sinks[2] = {&out, &err};
-  int open = 2;
-  while (open > 0) {
-    if (poll(fds, 2, -1) < 0) continue;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buffer[4096];
-      const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
-      if (got > 0) {
-        sinks[i]->append(buffer, static_cast<std::size_t>(got));
-      } else {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
-    }
-  }
+// Reads the pipe to its end and closes it.
+std::string ReadToEnd(int fd) {
+  std::string text;
+  char buffer[4096];
+  for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;)
+    text.append(buffer, static_cast<std::size_t>(got));
+  close(fd);
+  return text;
 }
 
 }  // namespace
@@ -71,7 +58,9 @@ ToolResult RunTool(const std::vector<std::string>& args, const ToolOptions& opti
   close(out[1]);
   close(err[1]);
   ToolResult result;
-  Collect(out[0], err[0], result.out, result.err);
+  std::thread errReader([&] { result.err = ReadToEnd(err[0]); });  // neither pipe may fill up
+  result.out = ReadToEnd(out[0]);
+  errReader.join();
   int status = 0;
   waitpid(child, &status, 0);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

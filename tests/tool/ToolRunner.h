@@ -14,7 +14,6 @@ struct ToolResult {
 };
 
 struct ToolOptions {
-  std::string directory;         // working directory; "" keeps the current one
   std::string locale = "C.UTF-8";  // LC_ALL of the child
   long fileSizeLimit = -1;       // RLIMIT_FSIZE in bytes for the child; -1: none
   std::vector<std::string> environment;  // more "NAME=VALUE" settings for the child

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "HostStrings.h"
@@ -27,20 +28,13 @@ const char* IdName(unsigned int id) {
 }
 
 // Makes dir the current directory for the life of the object.
-class CurrentDirectoryScope {
- public:
-  explicit CurrentDirectoryScope(const std::string& dir) {
-    char old[MAX_PATH];
-    const DWORD length = ::GetCurrentDirectoryA(MAX_PATH, old);
-    old_.assign(old, length < MAX_PATH ? length : 0);
-    ok_ = ::SetCurrentDirectoryA(dir.c_str()) != 0;
+struct CurrentDirectoryScope {
+  explicit CurrentDirectoryScope(const std::string& dir) { std::filesystem::current_path(dir); }
+  ~CurrentDirectoryScope() {
+    std::error_code ignored;  // a destructor must not throw
+    std::filesystem::current_path(before, ignored);
   }
-  ~CurrentDirectoryScope() { ::SetCurrentDirectoryA(old_.c_str()); }
-  bool ok() const { return ok_; }
-
- private:
-  std::string old_;
-  bool ok_ = false;
+  const std::filesystem::path before = std::filesystem::current_path();
 };
 
 }  // namespace
@@ -74,7 +68,6 @@ TEST(WindowsStringTable, BlocksOfTheExecutableComeFirstRegisteredTextsFillTheRes
 TEST(WindowsStringTable, StoreOpensTheFileTheTableNamesInTheCurrentDirectory) {
   TempDir dir;
   CurrentDirectoryScope scope(dir.path());
-  ASSERT_TRUE(scope.ok());
   CXmlIni store;
   EXPECT_FALSE(store.Open(IdName(101)));  // missing: created with the default document
   EXPECT_EQ(store.GetLastErrMsg(), "");

@@ -50,8 +50,7 @@ TEST_F(XmlStoreTest, RemovingAndClearingEveryAttribute) {
   // The DOM puts back an attribute defaulted by the DTD: clearing must still end.
   std::string text = Document("<x a=\"1\" b=\"2\"/>");
   text.insert(text.find("<vornini"), "<!DOCTYPE vornini [<!ATTLIST x a CDATA \"dflt\">]>");
-  testing_support::WriteBytes(path, text);
-  ASSERT_TRUE(store.Open(path.c_str())) << store.GetLastErrMsg();
+  OpenText(store, text);
   EXPECT_TRUE(store.ClearAttribute("x") && store.RemoveAttribute("x", ""));
   EXPECT_EQ(store.GetAttribute("x", "a") + store.GetAttribute("x", "b"), "dflt");
 }

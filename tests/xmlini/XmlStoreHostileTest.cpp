@@ -41,9 +41,8 @@ TEST_F(XmlStoreTest, ModestInternalEntitiesAndCharacterReferencesStillWork) {
       "<?xml version=\"1.0\"?><!DOCTYPE vornini [<!ENTITY host \"example\">]><vornini><S>";
   for (int i = 0; i < 3000; ++i)
     text += "<K" + std::to_string(i) + " Value=\"&host;&amp;&lt;&#x41;\"/>";
-  WriteBytes(path, text + "</S></vornini>");
   CXmlIni store;
-  ASSERT_TRUE(store.Open(path.c_str())) << store.GetLastErrMsg();
+  OpenText(store, text + "</S></vornini>");
   EXPECT_EQ(store.GetValue("S", "K2999"), "example&<A");
 }
 
@@ -64,17 +63,15 @@ TEST_F(XmlStoreTest, ExternalEntitiesAndDtdsAreNeverRead) {
     EXPECT_EQ(store.GetLastErrMsg().find("SECRET"), std::string::npos);
   }
   // An external DTD is not loaded: its attribute defaults never apply.
-  WriteBytes(path, "<?xml version=\"1.0\"?><!DOCTYPE vornini SYSTEM \"" + dir.File("defaults.dtd") +
-                       "\"><vornini><S><K/></S></vornini>");
   CXmlIni store;
-  ASSERT_TRUE(store.Open(path.c_str())) << store.GetLastErrMsg();
+  OpenText(store, "<?xml version=\"1.0\"?><!DOCTYPE vornini SYSTEM \"" + dir.File("defaults.dtd") +
+                      "\"><vornini><S><K/></S></vornini>");
   EXPECT_EQ(store.GetValue("S", "K"), "");
 }
 
 TEST_F(XmlStoreTest, DepthIsBoundedOnOpen) {
   CXmlIni store;
-  WriteBytes(path, Nested(1000));
-  EXPECT_TRUE(store.Open(path.c_str())) << store.GetLastErrMsg();
+  OpenText(store, Nested(1000));
   EXPECT_TRUE(store.WriteFile()) << store.GetLastErrMsg();
 
   WriteBytes(dir.File("deeper.xml"), Nested(1001));
@@ -98,12 +95,8 @@ TEST_F(XmlStoreTest, DepthIsBoundedOnOpen) {
 TEST_F(XmlStoreTest, ManySiblingSectionsWork) {
   std::string text = "<?xml version=\"1.0\"?><vornini>";
   for (int i = 0; i < 100000; ++i) text += "<S" + std::to_string(i) + "/>";
-  WriteBytes(path, text + "</vornini>");
   CXmlIni store;
-  ASSERT_TRUE(store.Open(path.c_str())) << store.GetLastErrMsg();
+  OpenText(store, text + "</vornini>");
   EXPECT_TRUE(store.SetValue("S99999", "K", "last"));
-  EXPECT_TRUE(store.WriteFile());
-  CXmlIni reread;
-  ASSERT_TRUE(reread.Open(path.c_str()));
-  EXPECT_EQ(reread.GetValue("s99999", "k"), "last");
+  EXPECT_EQ(WrittenAndReread(store, "s99999", "k"), "last");
 }
