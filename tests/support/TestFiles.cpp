@@ -39,9 +39,7 @@ std::string TempDir::File(const std::string& name) const {
 }
 
 int TempDir::EntryCount() const {
-  int count = 0;
-  for (auto it = fs::directory_iterator(path_); it != fs::directory_iterator(); ++it) ++count;
-  return count;
+  return static_cast<int>(std::distance(fs::directory_iterator(path_), fs::directory_iterator()));
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {

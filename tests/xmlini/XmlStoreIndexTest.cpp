@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "XmlFixture.h"
@@ -11,15 +12,12 @@
 namespace {
 
 // What a section holds, in document order: (element name, its Value).
-struct ModelKey {
-  std::string name;
-  std::string value;
-};
+using Model = std::vector<std::pair<std::string, std::string>>;
 
 // The index-th key matching name ignoring A-Z case, as a walk would find it.
-const ModelKey* FindInModel(const std::vector<ModelKey>& keys, const std::string& name, int index) {
-  for (const ModelKey& key : keys)
-    if (dezov::NamesEqual(key.name, name) && index-- == 0) return &key;
+std::pair<std::string, std::string>* FindInModel(Model& keys, const std::string& name, int index) {
+  for (auto& key : keys)
+    if (dezov::NamesEqual(key.first, name) && index-- == 0) return &key;
   return nullptr;
 }
 
@@ -30,13 +28,11 @@ const ModelKey* FindInModel(const std::vector<ModelKey>& keys, const std::string
 TEST_F(XmlStoreTest, LookupsInLargeSectionsStayExactUnderChanges) {
   const std::vector<std::string> names = {"a", "A", "b", "B", "ab", "Ab", "k1", "K1", "\xD6\xD0", "x"};
   std::mt19937 random(20261206);
-  std::vector<ModelKey> model;
+  Model model;
   std::string body = "<L>";
   for (int i = 0; i < 300; ++i) {
-    const std::string& name = names[random() % names.size()];
-    const std::string value = "v" + std::to_string(i);
-    model.push_back({name, value});
-    body += "<" + name + " Value=\"" + value + "\"/><!-- c -->\n";
+    model.emplace_back(names[random() % names.size()], "v" + std::to_string(i));
+    body += "<" + model.back().first + " Value=\"" + model.back().second + "\"/><!-- c -->\n";
   }
   CXmlIni store;
   OpenOn(store, body + "</L>");
@@ -50,21 +46,20 @@ TEST_F(XmlStoreTest, LookupsInLargeSectionsStayExactUnderChanges) {
       const bool removed = store.RemoveKey("L", name.c_str());
       const auto before = model.size();
       model.erase(std::remove_if(model.begin(), model.end(),
-                                 [&](const ModelKey& k) { return dezov::NamesEqual(k.name, name); }),
+                                 [&](const auto& k) { return dezov::NamesEqual(k.first, name); }),
                   model.end());
       ASSERT_EQ(removed, before != model.size()) << step;
     } else if (action < 4) {
       const std::string value = "n" + std::to_string(next++);
       ASSERT_TRUE(store.SetValue("L", name.c_str(), value.c_str()));
-      const ModelKey* existing = FindInModel(model, name, 0);
-      if (existing)
-        const_cast<ModelKey*>(existing)->value = value;
+      if (auto* existing = FindInModel(model, name, 0))
+        existing->second = value;
       else
-        model.push_back({name, value});
+        model.emplace_back(name, value);
     } else {
       const int index = static_cast<int>(random() % 40) - 1;
-      const ModelKey* expected = FindInModel(model, name, index);
-      ASSERT_EQ(store.GetValue("L", name.c_str(), index), expected ? expected->value : "")
+      const auto* expected = FindInModel(model, name, index);
+      ASSERT_EQ(store.GetValue("L", name.c_str(), index), expected ? expected->second : "")
           << "step " << step << " name " << name << " index " << index;
     }
   }

@@ -28,17 +28,6 @@ TEST_F(XmlStoreTest, PathsMatchIgnoringCaseWithEqualLengthAndNoBacktracking) {
   EXPECT_EQ(store.GetLastErrMsg(), "");  // any other path clears it
 }
 
-TEST_F(XmlStoreTest, CreationAddsEveryMissingAncestorOnce) {
-  CXmlIni store;
-  OpenOn(store, "<a/>");
-  EXPECT_TRUE(store.SetValue("a\\b", "c", "1"));
-  EXPECT_TRUE(store.SetValue("a\\b", "c", "2"));
-  EXPECT_TRUE(store.HaveNode("a\\b\\c"));
-  EXPECT_FALSE(store.HaveNode("a\\b", 1));
-  EXPECT_FALSE(store.HaveNode("a\\b\\c", 1));
-  EXPECT_EQ(store.GetValue("A\\B", "C"), "2");
-}
-
 TEST_F(XmlStoreTest, ElementsAreNeverCreatedDeeperThanTheLimit) {
   CXmlIni store;
   OpenOn(store, "");

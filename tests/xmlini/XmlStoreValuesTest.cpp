@@ -14,20 +14,24 @@ const std::string kPunctuation = "\xA1\xA3";
 const std::string kGbkOnly = "\x81\x40";
 }  // namespace
 
-TEST_F(XmlStoreTest, SetValueCreatesSectionAndKeyOnceAndGetValueFindsThemInAnyCase) {
+TEST_F(XmlStoreTest, SetValueCreatesEveryElementOnceAndGetValueFindsThemInAnyCase) {
   CXmlIni store;
   OpenOn(store, "");
   EXPECT_TRUE(store.SetValue("DEPLOY", "DEPLOY1", "JYS,1"));
   EXPECT_EQ(store.GetValue("deploy", "Deploy1"), "JYS,1");
   EXPECT_TRUE(store.SetValue("DEPLOY", "DEPLOY1", std::string("YYB,0")));
-  EXPECT_FALSE(store.HaveNode("DEPLOY", 1));
-  EXPECT_FALSE(store.HaveNode("DEPLOY\\DEPLOY1", 1));
   std::string section = "DEPLOY", key = "deploy1";
   EXPECT_EQ(store.GetValue(section, key), "YYB,0");
   EXPECT_EQ(store.GetValue("DEPLOY", key), "YYB,0");
   EXPECT_FALSE(store.SetValue("DEPLOY", "DEPLOY1", "x", 1));
   EXPECT_EQ(store.GetValue("DEPLOY", "missing"), "");
   EXPECT_EQ(store.GetValue("missing", "DEPLOY1"), "");
+  // A path creates every missing element, each once.
+  EXPECT_TRUE(store.SetValue("a\\b", "c", "1"));
+  EXPECT_TRUE(store.SetValue("A\\b", "c", "2"));
+  EXPECT_FALSE(store.HaveNode("a", 1) || store.HaveNode("a\\b", 1));
+  EXPECT_FALSE(store.HaveNode("a\\b\\c", 1));
+  EXPECT_EQ(store.GetValue("A\\B", "C"), "2");
 }
 
 TEST_F(XmlStoreTest, IndexSelectsAmongKeysOfTheFirstSectionOnly) {

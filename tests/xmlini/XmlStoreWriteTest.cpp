@@ -31,16 +31,6 @@ TEST_F(XmlStoreTest, WrittenFileKeepsRootAttributesAndCommentsAndRewritesStably)
   EXPECT_EQ(ReadBytes(path), first);
 }
 
-TEST_F(XmlStoreTest, FailedReopenKeepsWritingTheEarlierDocumentToItsFile) {
-  CXmlIni store;
-  OpenOn(store, "<S><K Value=\"1\"/></S>");
-  WriteBytes(dir.File("bad.xml"), "<vornini>");
-  EXPECT_FALSE(store.Open(dir.File("bad.xml").c_str()));
-  store.SetValue("S", "K", "2");
-  EXPECT_EQ(WrittenAndReread(store, "S", "K"), "2");
-  EXPECT_EQ(ReadBytes(dir.File("bad.xml")), "<vornini>");
-}
-
 #ifndef _WIN32
 // Each case makes the write fail a different way; the old file must stay byte
 // for byte and no temporary file may be left behind.
