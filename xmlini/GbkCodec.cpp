@@ -139,4 +139,10 @@ bool IsXmlText(const Utf16& text) {
   return true;
 }
 
+bool StorableAttribute(GbkCodec& codec, const char* name, const char* value, Utf16& nameOut,
+                       Utf16& valueOut) {
+  return codec.DecodeExact(name ? name : "", nameOut) &&
+         codec.DecodeExact(value ? value : "", valueOut) && IsXmlText(valueOut);
+}
+
 }  // namespace dezov

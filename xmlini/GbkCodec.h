@@ -49,6 +49,11 @@ bool IsAscii(std::string_view text);
 // surrogates, no U+FFFE or U+FFFF.
 bool IsXmlText(const Utf16& text);
 
+// The UTF-16 forms of an attribute's name and value; false when either is not
+// exact GBK or the value is text XML cannot carry, so nothing may be stored.
+bool StorableAttribute(GbkCodec& codec, const char* name, const char* value, Utf16& nameOut,
+                       Utf16& valueOut);
+
 }  // namespace dezov
 
 #endif  // DEZOV20_XMLINI_GBK_CODEC_H

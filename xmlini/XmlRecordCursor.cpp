@@ -89,11 +89,9 @@ bool CXmlIni::Append(const char* path) {
 
 bool CXmlIni::Set(const char* name, const char* value) {
   if (pCurNode == nullptr || pXMLDoc == nullptr) return false;
-  dezov::GbkCodec& codec = pXMLDoc->codec();
   dezov::Utf16 attribute;
   dezov::Utf16 text;
-  if (!codec.DecodeExact(dezov::OrEmpty(name), attribute) ||
-      !codec.DecodeExact(dezov::OrEmpty(value), text) || !dezov::IsXmlText(text)) {
+  if (!dezov::StorableAttribute(pXMLDoc->codec(), name, value, attribute, text)) {
     strLastErrMsg = "Set Fail ( the text cannot be stored in XML )";
     return false;
   }

@@ -55,11 +55,9 @@ std::string CXmlIni::_GetValue(const char* path, const char* attribute, int inde
 bool CXmlIni::_SetValue(const char* path, const char* attribute, const char* value, int index) {
   strLastErrMsg.clear();
   if (pXMLDoc == nullptr) return false;
-  dezov::GbkCodec& codec = pXMLDoc->codec();
   dezov::Utf16 name;
   dezov::Utf16 text;
-  if (!codec.DecodeExact(dezov::OrEmpty(attribute), name) ||
-      !codec.DecodeExact(dezov::OrEmpty(value), text) || !dezov::IsXmlText(text)) {
+  if (!dezov::StorableAttribute(pXMLDoc->codec(), attribute, value, name, text)) {
     strLastErrMsg = "SetValue Fail ( the text cannot be stored in XML )";
     return false;
   }
