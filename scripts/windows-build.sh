@@ -37,16 +37,19 @@ timed() {
   echo "[windows] step $name took $((SECONDS - start)) s"
 }
 
+# Source packages come from the same archive the machine installs from: the
+# configured binary entries are repeated as source entries.
 enable_deb_src() {
   if ! grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-    echo "[windows] enabling Debian's source archive"
-    $SUDO tee /etc/apt/sources.list.d/dezov20-deb-src.sources >/dev/null <<'EOF'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
+    echo "[windows] enabling the source archive"
+    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+      # The first stanza is the main archive (the security archive has no sources needed here).
+      awk 'BEGIN { RS = ""; ORS = "\n\n" } NR == 1 { sub(/Types: deb/, "Types: deb-src"); print }' \
+        /etc/apt/sources.list.d/debian.sources | $SUDO tee /etc/apt/sources.list.d/dezov20-deb-src.sources >/dev/null
+    else
+      sed -n 's/^deb \(.*\)$/deb-src \1/p' /etc/apt/sources.list |
+        $SUDO tee /etc/apt/sources.list.d/dezov20-deb-src.list >/dev/null
+    fi
   fi
   if ! apt-cache showsrc xerces-c 2>/dev/null | grep -q '^Package:'; then
     $SUDO apt-get update -qq
