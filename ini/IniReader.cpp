@@ -113,12 +113,20 @@ class ModelBuilder {
 
   void Add(std::string_view raw) {
     const std::string_view trimmed = TrimIniSpace(raw);
+    const bool firstLine = first_line_;
+    first_line_ = false;
     if (IsBlankOrComment(trimmed)) {
       pending_.emplace_back(raw);
     } else if (IsSectionHeader(trimmed)) {
       AddSection(raw, SectionNameOf(trimmed));
     } else if (current_ == nullptr) {
-      pending_.emplace_back(trimmed);  // text before the first section
+      // Text before the first section is kept trimmed; but trimming the
+      // file's first line must not bring byte-order-mark bytes to the front,
+      // where the next read would take them for a mark.
+      const bool exposesMark = firstLine && trimmed.substr(0, 3) == "\xEF\xBB\xBF" &&
+                               trimmed.data() != raw.data();
+      pending_.emplace_back(exposesMark ? raw.substr(0, trimmed.data() + trimmed.size() - raw.data())
+                                        : trimmed);
     } else {
       AddKey(raw, SplitKeyLine(trimmed));
     }
@@ -152,6 +160,7 @@ class ModelBuilder {
   std::vector<std::string>& tail_;
   std::vector<std::string> pending_;  // lines waiting for a header or key
   CKdIni::CIniSection* current_ = nullptr;
+  bool first_line_ = true;
 };
 
 // Reads every line into sections and tail; false on a read error or when the
