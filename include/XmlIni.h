@@ -55,7 +55,7 @@ class DEZOV20_API CXmlIni {
   CXmlIni();
   // Makes a store that shares the source's parser, document and cursor.
   CXmlIni(const CXmlIni& other);
-  // Takes over the other store's parser, document and cursor.
+  // Shares the other store's parser, document and cursor (both stay usable).
   CXmlIni& operator=(const CXmlIni& other);
   // Releases the parser when no copy uses it; never writes the file.
   virtual ~CXmlIni();
@@ -68,7 +68,9 @@ class DEZOV20_API CXmlIni {
   bool OpenAtExeDirectory(const char* fileName);
   // Name of the loaded file as resolved by the last successful open.
   std::string GetFileName();
-  // Text of the last error; empty when the last operation succeeded.
+  // Text of the last error. Open, WriteFile, GetSections and every operation
+  // taking a non-empty path clear it first; Set, Get and the node-handle
+  // functions leave it as it was.
   std::string GetLastErrMsg();
   // Does nothing: kept for callers that call it.
   void ResetContent();
@@ -155,10 +157,13 @@ class DEZOV20_API CXmlIni {
   std::string GetAttribute(long node, const char* attribute);
 
  private:
-  bool _OpenFile(const char* fileName);
-  void* _GetNode(const char* path, int index, bool create);
-  std::string _GetValue(const char* path, const char* attribute, int index);
-  bool _SetValue(const char* path, const char* attribute, const char* value, int index);
+  bool OpenResolvedName(const char* fileName);
+  // The path's components and the document to resolve them in; null when
+  // there is none. An empty path keeps the error text; any other clears it.
+  dezov::XmlDocument* DocumentForPath(const char* path, std::vector<std::string>& components);
+  void* FindElement(const char* path, int index, bool create);
+  std::string AttributeAt(const char* path, const char* attribute, int index);
+  bool SetAttributeAt(const char* path, const char* attribute, const char* value, int index);
 
   dezov::XmlLibraryStart libraryStart;  // first member: outlives the parser
   std::string strFileName;

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "../include/XmlIni.h"
+#include "../text/TextUtil.h"
 #include "XmlDocument.h"
-#include "XmlRecordAccess.h"
 
 using namespace xercesc;
 
@@ -27,15 +27,15 @@ bool RemoveAllAttributes(DOMElement* element) {
 }  // namespace
 
 std::string CXmlIni::GetAttribute(const char* path, const char* attribute, int index) {
-  return _GetValue(path, attribute, index);
+  return AttributeAt(path, attribute, index);
 }
 
 bool CXmlIni::SetAttribute(const char* path, const char* attribute, const char* value, int index) {
-  return _SetValue(path, attribute, value, index);
+  return SetAttributeAt(path, attribute, value, index);
 }
 
 bool CXmlIni::RemoveAttribute(const char* path, const char* attribute, int index) {
-  auto* element = static_cast<DOMElement*>(_GetNode(path, index, false));
+  auto* element = static_cast<DOMElement*>(FindElement(path, index, false));
   if (element == nullptr) return false;
   const std::string name = dezov::OrEmpty(attribute);
   if (name.empty()) return RemoveAllAttributes(element);
@@ -46,14 +46,14 @@ bool CXmlIni::RemoveAttribute(const char* path, const char* attribute, int index
 }
 
 bool CXmlIni::HaveAttribute(const char* path, const char* attribute, int index) {
-  auto* element = static_cast<DOMElement*>(_GetNode(path, index, false));
+  auto* element = static_cast<DOMElement*>(FindElement(path, index, false));
   if (element == nullptr) return false;
   const dezov::NameQuery name(dezov::OrEmpty(attribute), pXMLDoc->codec());
   return dezov::FindAttribute(element, name) != nullptr;
 }
 
 bool CXmlIni::ClearAttribute(const char* path) {
-  auto* element = static_cast<DOMElement*>(_GetNode(path, 0, false));
+  auto* element = static_cast<DOMElement*>(FindElement(path, 0, false));
   if (element == nullptr) return false;
   RemoveAllAttributes(element);
   return true;

@@ -32,7 +32,6 @@ class NameQuery {
   NameQuery(std::string_view gbkName, GbkCodec& codec);
   // True when the DOM name (UTF-16) matches the wanted name.
   bool Matches(const XMLCh* domName) const;
-  const std::string& gbk() const { return gbk_; }
   // The name with A-Z folded: the key under which a child index files it.
   const std::string& folded() const { return folded_; }
 

@@ -38,29 +38,27 @@ bool CXmlIni::GetSections(std::vector<std::string>& sections) {
 }
 
 bool CXmlIni::GetKeysInSection(const char* section, std::vector<std::string>& keys) {
-  const std::vector<std::string> components = dezov::PathComponents(section);
-  if (components.empty()) return false;
-  strLastErrMsg.clear();
-  if (pXMLDoc == nullptr || pXMLDoc->root() == nullptr) return false;
-  const DOMNode* found = FollowFirstMatches(*pXMLDoc, components, components.size());
-  if (found != nullptr) AppendElementNames(found, pXMLDoc->codec(), keys);
+  std::vector<std::string> components;
+  dezov::XmlDocument* document = DocumentForPath(section, components);
+  if (document == nullptr) return false;
+  const DOMNode* found = FollowFirstMatches(*document, components, components.size());
+  if (found != nullptr) AppendElementNames(found, document->codec(), keys);
   return true;  // a missing section lists nothing but is no failure
 }
 
 bool CXmlIni::RemoveSection(const char* section) {
-  const std::vector<std::string> components = dezov::PathComponents(section);
-  if (components.empty()) return false;
-  strLastErrMsg.clear();
-  if (pXMLDoc == nullptr || pXMLDoc->root() == nullptr) return false;
-  DOMNode* parent = FollowFirstMatches(*pXMLDoc, components, components.size() - 1);
+  std::vector<std::string> components;
+  dezov::XmlDocument* document = DocumentForPath(section, components);
+  if (document == nullptr) return false;
+  DOMNode* parent = FollowFirstMatches(*document, components, components.size() - 1);
   if (parent == nullptr) return false;
 
   // Note every match first: removing while walking would lose the next sibling.
-  const NameQuery last(components.back(), pXMLDoc->codec());
+  const NameQuery last(components.back(), document->codec());
   std::vector<DOMNode*> doomed;
   for (DOMNode* child = parent->getFirstChild(); child; child = child->getNextSibling())
     if (dezov::IsMatchingElement(child, last)) doomed.push_back(child);
-  for (DOMNode* child : doomed) pXMLDoc->RemoveChild(parent, child);
+  for (DOMNode* child : doomed) document->RemoveChild(parent, child);
   return !doomed.empty();
 }
 

@@ -6,23 +6,39 @@
 using namespace xercesc;
 using dezov::NameQuery;
 
-void* CXmlIni::_GetNode(const char* path, int index, bool create) {
-  const std::vector<std::string> components = dezov::PathComponents(path);
+dezov::XmlDocument* CXmlIni::DocumentForPath(const char* path,
+                                             std::vector<std::string>& components) {
+  components = dezov::PathComponents(path);
   if (components.empty()) return nullptr;
   strLastErrMsg.clear();
   if (pXMLDoc == nullptr || pXMLDoc->root() == nullptr) return nullptr;
+  return pXMLDoc;
+}
+
+namespace dezov {
+
+DOMElement* ResolvePath(XmlDocument& document, const std::vector<std::string>& components,
+                        int index, bool create) {
   // Earlier components take the first match; there is no backtracking.
   std::size_t level = 0;
-  DOMNode* parent = pXMLDoc->WalkPathPrefix(components, level);
+  DOMNode* parent = document.WalkPathPrefix(components, level);
   if (level + 1 == components.size()) {
     DOMElement* found =
-        pXMLDoc->FindChild(parent, NameQuery(components.back(), pXMLDoc->codec()), index);
+        document.FindChild(parent, NameQuery(components.back(), document.codec()), index);
     if (found != nullptr) return found;
   }
   if (!create || index != 0) return nullptr;
-  return pXMLDoc->CreatePath(parent, components, level);
+  return document.CreatePath(parent, components, level);
+}
+
+}  // namespace dezov
+
+void* CXmlIni::FindElement(const char* path, int index, bool create) {
+  std::vector<std::string> components;
+  dezov::XmlDocument* document = DocumentForPath(path, components);
+  return document ? dezov::ResolvePath(*document, components, index, create) : nullptr;
 }
 
 bool CXmlIni::HaveNode(const char* path, int index) {
-  return _GetNode(path, index, false) != nullptr;
+  return FindElement(path, index, false) != nullptr;
 }

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "../platform/Status.h"
 #include "GbkCodec.h"
 #include "XmlDocument.h"
+#include "XmlParser.h"
 
 namespace dezov {
-
-class SafeDomParser;
 
 class XmlParserHost {
  public:
@@ -21,14 +21,14 @@ class XmlParserHost {
   XmlParserHost& operator=(const XmlParserHost&) = delete;
   ~XmlParserHost();
 
-  // Parses the file; the new document, or null with the message text in error.
-  XmlDocument* Load(const std::string& fileName, std::string& error);
-  GbkCodec& codec() { return codec_; }
+  // Reads and parses the file; document is the new document, or null with a
+  // status saying why (IOError/NotFound from reading, else as XmlParser::Parse).
+  Status Load(const std::string& fileName, XmlDocument*& document);
 
  private:
   GbkCodec codec_;
   NodeHandleTable handles_;
-  std::unique_ptr<SafeDomParser> parser_;
+  XmlParser parser_;
   std::vector<std::unique_ptr<XmlDocument>> documents_;
 };
 

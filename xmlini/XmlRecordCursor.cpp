@@ -1,10 +1,13 @@
 // The record cursor: Locate puts it on a list of records and reads them,
-// Append adds a new element and Set writes its attributes.
+// Append adds a new element and Set writes its attributes. Records are also
+// counted and walked through node handles: a handle is a number the document
+// hands out for an element (never an address, so it fits a 32-bit long); a
+// handle it never gave out finds nothing.
 #include "DomExceptionRelay.h"
 #include "../include/XmlIni.h"
 #include "../text/Numbers.h"
 #include "XmlDocument.h"
-#include "XmlRecordAccess.h"
+#include "XmlRecordCursor.h"
 #include "XmlStoreAccess.h"
 
 using namespace xercesc;
@@ -60,7 +63,7 @@ bool CXmlIni::Locate(const char* path, const char* name) {
   pCurNode = nullptr;
   lastRecord = dezov::RecordPosition();
 
-  auto* found = static_cast<DOMElement*>(_GetNode(lookup.c_str(), 0, false));
+  auto* found = static_cast<DOMElement*>(FindElement(lookup.c_str(), 0, false));
   if (found == nullptr) return false;
   DOMNode* list = found->getParentNode();
   if (list == nullptr || list->getNodeType() != DOMNode::ELEMENT_NODE) return false;
@@ -73,15 +76,14 @@ bool CXmlIni::Locate(const char* path, const char* name) {
 bool CXmlIni::Append(const char* path) {
   pCurNode = nullptr;
   lastRecord = dezov::RecordPosition();
-  const std::vector<std::string> components = dezov::PathComponents(path);
-  if (components.empty()) return false;
-  strLastErrMsg.clear();
-  if (pXMLDoc == nullptr || pXMLDoc->root() == nullptr) return false;
+  std::vector<std::string> components;
+  dezov::XmlDocument* document = DocumentForPath(path, components);
+  if (document == nullptr) return false;
   // Components before the last take the first match (no backtracking); the
   // last one always becomes a new element.
   std::size_t level = 0;
-  DOMNode* parent = pXMLDoc->WalkPathPrefix(components, level);
-  DOMElement* created = pXMLDoc->CreatePath(parent, components, level);
+  DOMNode* parent = document->WalkPathPrefix(components, level);
+  DOMElement* created = document->CreatePath(parent, components, level);
   if (created == nullptr) return false;
   pCurNode = created;
   return true;
@@ -129,4 +131,30 @@ bool CXmlIni::GetBool(const char* name, int index) {
   if (dezov::NamesEqual(text, "true")) return true;
   if (dezov::NamesEqual(text, "false")) return false;
   return dezov::ParseLong(text.c_str()) > 0;
+}
+
+long CXmlIni::GetCount() {
+  nCurCount = dezov::CountRecords(pXMLDoc, dezov::CursorElement(pCurNode), strCurName);
+  return nCurCount;
+}
+
+long CXmlIni::GetNodeByIndex(int index) {
+  DOMElement* record =
+      dezov::FindRecord(pXMLDoc, dezov::CursorElement(pCurNode), strCurName, index, lastRecord);
+  return record ? pXMLDoc->HandleOf(record) : 0;
+}
+
+long CXmlIni::GetChildNode(long node, const char* name) {
+  if (node <= 0 || pXMLDoc == nullptr) return 0;
+  const DOMElement* element = pXMLDoc->ElementOf(node);
+  if (element == nullptr) return 0;
+  const dezov::NameQuery query(dezov::OrEmpty(name), pXMLDoc->codec());
+  DOMElement* child = pXMLDoc->FindChild(element, query, 0);
+  return child ? pXMLDoc->HandleOf(child) : 0;
+}
+
+std::string CXmlIni::GetAttribute(long node, const char* attribute) {
+  if (node <= 0 || pXMLDoc == nullptr) return std::string();
+  const DOMElement* element = pXMLDoc->ElementOf(node);
+  return element ? dezov::AttributeText(element, attribute, pXMLDoc->codec()) : std::string();
 }

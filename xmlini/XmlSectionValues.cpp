@@ -13,7 +13,7 @@ const char kValueAttribute[] = "Value";
 }
 
 std::string CXmlIni::GetValue(const char* section, const char* key, int index) {
-  return _GetValue(dezov::KeyPath(section, key).c_str(), kValueAttribute, index);
+  return AttributeAt(dezov::KeyPath(section, key).c_str(), kValueAttribute, index);
 }
 
 std::string CXmlIni::GetValue(std::string& section, std::string& key, int index) {
@@ -29,7 +29,7 @@ long CXmlIni::GetLong(const char* section, const char* key, int index) {
 }
 
 bool CXmlIni::SetValue(const char* section, const char* key, const char* value, int index) {
-  return _SetValue(dezov::KeyPath(section, key).c_str(), kValueAttribute, value, index);
+  return SetAttributeAt(dezov::KeyPath(section, key).c_str(), kValueAttribute, value, index);
 }
 
 bool CXmlIni::SetValue(const char* section, const char* key, std::string value, int index) {
@@ -44,24 +44,26 @@ bool CXmlIni::SetValue(const char* section, const char* key, long value, int ind
   return SetValue(section, key, dezov::FormatLong(value).c_str(), index);
 }
 
-std::string CXmlIni::_GetValue(const char* path, const char* attribute, int index) {
-  auto* element = static_cast<DOMElement*>(_GetNode(path, index, false));
+std::string CXmlIni::AttributeAt(const char* path, const char* attribute, int index) {
+  auto* element = static_cast<DOMElement*>(FindElement(path, index, false));
   if (element == nullptr) return std::string();
   const dezov::NameQuery name(dezov::OrEmpty(attribute), pXMLDoc->codec());
   const DOMAttr* found = dezov::FindAttribute(element, name);
   return found ? pXMLDoc->codec().Encode(found->getValue()) : std::string();
 }
 
-bool CXmlIni::_SetValue(const char* path, const char* attribute, const char* value, int index) {
-  strLastErrMsg.clear();
-  if (pXMLDoc == nullptr) return false;
+bool CXmlIni::SetAttributeAt(const char* path, const char* attribute, const char* value,
+                             int index) {
+  std::vector<std::string> components;
+  dezov::XmlDocument* document = DocumentForPath(path, components);
+  if (document == nullptr) return false;
   dezov::Utf16 name;
   dezov::Utf16 text;
-  if (!dezov::StorableAttribute(pXMLDoc->codec(), attribute, value, name, text)) {
+  if (!dezov::StorableAttribute(document->codec(), attribute, value, name, text)) {
     strLastErrMsg = "SetValue Fail ( the text cannot be stored in XML )";
     return false;
   }
-  auto* element = static_cast<DOMElement*>(_GetNode(path, index, true));
+  DOMElement* element = dezov::ResolvePath(*document, components, index, true);
   if (element == nullptr) return false;
   dezov::WithRelayedDomExceptions([&] { element->setAttribute(name.c_str(), text.c_str()); });
   return true;

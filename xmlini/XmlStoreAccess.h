@@ -6,8 +6,16 @@
 #include <vector>
 
 #include "../text/TextUtil.h"
+#include "XmlDocument.h"
 
 namespace dezov {
+
+// The index-th element at the path given by components (at least one) below
+// the root: each earlier component takes its first match; for index 0 and
+// create, missing elements are made. Null when absent.
+xercesc::DOMElement* ResolvePath(XmlDocument& document,
+                                 const std::vector<std::string>& components, int index,
+                                 bool create);
 
 // The components of an element path: every backslash ends one; a non-empty
 // rest is the last.

@@ -45,6 +45,14 @@ bool CreateDefaultDocument(const std::string& fileName) {
   return true;
 }
 
+// The store's message for a failed load: every open failure is worded here.
+std::string OpenFailureText(const Status& status) {
+  if (status.code() == Status::Code::kInvalid)  // an exception of the DOM
+    return "DOM Error during parsing. " + status.message();
+  if (status.message().empty()) return "An error occurred during parsing!";
+  return "An error occurred during parsing Message: " + status.message();
+}
+
 }  // namespace
 
 XmlLibraryStart::XmlLibraryStart() {
@@ -97,7 +105,7 @@ CXmlIni& CXmlIni::operator=(const CXmlIni& other) {
 
 CXmlIni::~CXmlIni() = default;  // members go in reverse order: the library stops last
 
-bool CXmlIni::Open(const char* fileName) { return _OpenFile(fileName); }
+bool CXmlIni::Open(const char* fileName) { return OpenResolvedName(fileName); }
 
 bool CXmlIni::OpenAtExeDirectory(const char* fileName) {
   strLastErrMsg.clear();
@@ -108,7 +116,7 @@ bool CXmlIni::OpenAtExeDirectory(const char* fileName) {
   }
   const std::string path =
       dezov::platform::JoinDirectory(directory, dezov::OrEmpty(fileName));
-  return _OpenFile(path.c_str());
+  return OpenResolvedName(path.c_str());
 }
 
 std::string CXmlIni::GetFileName() { return strFileName; }
@@ -117,7 +125,7 @@ std::string CXmlIni::GetLastErrMsg() { return strLastErrMsg; }
 
 void CXmlIni::ResetContent() {}
 
-bool CXmlIni::_OpenFile(const char* fileName) {
+bool CXmlIni::OpenResolvedName(const char* fileName) {
   strLastErrMsg.clear();
   std::string name;
   if (!dezov::LoadResourceText(name, fileName)) dezov::AssignText(name, fileName);
@@ -127,19 +135,19 @@ bool CXmlIni::_OpenFile(const char* fileName) {
     return false;
   }
   if (!pParser) {
-    strLastErrMsg = "An error occurred during parsing!";
+    strLastErrMsg = "cannot parse " + name + ": the XML library did not start";
     return false;
   }
-  dezov::XmlDocument* document = pParser->Load(name, strLastErrMsg);
-  if (document == nullptr) return false;
-  DOMElement* root = document->root();
-  if (root == nullptr) {
-    dezov::FormatString(strLastErrMsg, "DOMDocument Is null %s", strFileName.c_str());
+  dezov::XmlDocument* document = nullptr;
+  const dezov::Status status = pParser->Load(name, document);
+  if (!status.ok()) {
+    strLastErrMsg = dezov::OpenFailureText(status);
     return false;
   }
+  // A parse without errors always yields a root element.
   const dezov::NameQuery rootName("vornini", document->codec());
-  if (!rootName.Matches(root->getNodeName())) {
-    dezov::FormatString(strLastErrMsg, "XML Root IXMLElement Invalid %s", strFileName.c_str());
+  if (!rootName.Matches(document->root()->getNodeName())) {
+    strLastErrMsg = "XML Root IXMLElement Invalid " + strFileName;
     return false;
   }
   pXMLDoc = document;

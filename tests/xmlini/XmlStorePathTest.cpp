@@ -22,7 +22,10 @@ TEST_F(XmlStoreTest, PathsMatchIgnoringCaseWithEqualLengthAndNoBacktracking) {
   EXPECT_FALSE(store.HaveNode("\\a"));
   EXPECT_FALSE(store.HaveNode("vornini"));  // the root is never named
   store.Open("");                           // fails, leaving an error text
-  EXPECT_FALSE(store.HaveNode("") || store.HaveNode(nullptr));
+  std::vector<std::string> keys;
+  EXPECT_FALSE(store.HaveNode("") || store.HaveNode(nullptr) || store.SetAttribute("", "a", "v") ||
+               store.GetKeysInSection("", keys) ||
+               store.RemoveSection("") || store.Append("") || store.ClearAttribute(""));
   EXPECT_EQ(store.GetLastErrMsg(), "open xml file error");  // the empty path keeps it
   EXPECT_FALSE(store.HaveNode("missing"));
   EXPECT_EQ(store.GetLastErrMsg(), "");  // any other path clears it

@@ -1,8 +1,8 @@
 // Record lookup shared by the record cursor and the node handles: records are
 // the element children of the cursor element whose name matches the record
 // name, numbered from 0 in document order.
-#ifndef DEZOV20_XMLINI_XML_RECORD_ACCESS_H
-#define DEZOV20_XMLINI_XML_RECORD_ACCESS_H
+#ifndef DEZOV20_XMLINI_XML_RECORD_CURSOR_H
+#define DEZOV20_XMLINI_XML_RECORD_CURSOR_H
 
 #include <string>
 #include <xercesc/dom/DOM.hpp>
@@ -38,4 +38,4 @@ inline std::string AttributeText(const xercesc::DOMElement* element, const char*
 
 }  // namespace dezov
 
-#endif  // DEZOV20_XMLINI_XML_RECORD_ACCESS_H
+#endif  // DEZOV20_XMLINI_XML_RECORD_CURSOR_H

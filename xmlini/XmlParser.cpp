@@ -1,7 +1,8 @@
-// Loading a configuration file: the file is read whole, its declared encoding
-// is checked, and the bytes are parsed with a parser that reads nothing but
-// that file, bounds entity expansion and element depth, and treats every
-// reported error as a failed load.
+// Parsing a configuration document held in memory: its declared encoding is
+// checked, and the bytes are parsed by a parser that reads nothing else,
+// bounds entity expansion and element depth, and treats every reported error
+// as a failed parse.
+#include <xercesc/dom/DOMException.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/framework/XMLPScanToken.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
@@ -14,9 +15,9 @@
 
 #include <cctype>
 
-#include "../platform/Platform.h"
 #include "../text/TextUtil.h"
-#include "XmlParserHost.h"
+#include "XmlDocument.h"
+#include "XmlParser.h"
 
 using namespace xercesc;
 
@@ -35,10 +36,10 @@ const char* const kCodePage936Labels[] = {
     "windows-936", "x-gbk"};
 
 // The encoding named in the XML declaration, lower-cased; "" when none.
-std::string DeclaredEncoding(const std::string& bytes) {
+std::string DeclaredEncoding(std::string_view bytes) {
   if (bytes.compare(0, 5, "<?xml") != 0) return "";
   const std::size_t end = bytes.find("?>");
-  const std::string declaration = bytes.substr(0, end == std::string::npos ? 512 : end);
+  const std::string_view declaration = bytes.substr(0, end == std::string::npos ? 512 : end);
   const std::size_t key = declaration.find("encoding");
   if (key == std::string::npos) return "";
   std::size_t pos = key + 8;
@@ -103,7 +104,7 @@ class RefusingEntityResolver : public XMLEntityResolver {
 
 }  // namespace
 
-// The store's parser: default settings except for the safety limits above.
+// A DOM parser with default settings except for the safety limits above.
 class SafeDomParser : public XercesDOMParser {
  public:
   explicit SafeDomParser(GbkCodec& codec) : errors_(codec), gbk_name_(codec.encodingName()) {
@@ -116,7 +117,7 @@ class SafeDomParser : public XercesDOMParser {
   }
 
   // Parses bytes; the adopted document, or null with the message in error.
-  DOMDocument* ParseBytes(const std::string& bytes, const std::string& systemId,
+  DOMDocument* ParseBytes(std::string_view bytes, const std::string& systemId,
                           std::string& error) {
     depth_ = 0;
     too_deep_ = false;
@@ -176,43 +177,32 @@ class SafeDomParser : public XercesDOMParser {
   bool too_deep_ = false;
 };
 
-XmlParserHost::XmlParserHost() : parser_(std::make_unique<SafeDomParser>(codec_)) {}
+XmlParser::XmlParser(GbkCodec& codec)
+    : codec_(codec), parser_(std::make_unique<SafeDomParser>(codec)) {}
 
-XmlParserHost::~XmlParserHost() = default;
+XmlParser::~XmlParser() = default;
 
-XmlDocument* XmlParserHost::Load(const std::string& fileName, std::string& error) {
-  std::string bytes;
-  std::string readError;
-  if (!platform::ReadWholeFile(fileName, bytes, readError)) {
-    FormatString(error, "An error occurred during parsing Message: %s", readError.c_str());
-    return nullptr;
-  }
-  std::string parseError;
-  DOMDocument* document = nullptr;
+Status XmlParser::Parse(std::string_view bytes, const std::string& systemId,
+                        DOMDocument*& document) {
+  document = nullptr;
+  std::string error;
   try {
-    document = parser_->ParseBytes(bytes, fileName, parseError);
+    document = parser_->ParseBytes(bytes, systemId, error);
   } catch (const XMLException& e) {
-    parseError = codec_.Encode(e.getMessage());
+    error = codec_.Encode(e.getMessage());
   } catch (const OutOfMemoryException&) {
-    parseError = "out of memory";
+    error = "out of memory";
   } catch (const DOMException& e) {
+    std::string detail;
+    FormatString(detail, "code:%li", static_cast<long>(e.code));
     const std::string message = codec_.Encode(e.getMessage());
-    if (message.empty())
-      FormatString(error, "DOM Error during parsing. code:%li", static_cast<long>(e.code));
-    else
-      FormatString(error, "DOM Error during parsing. code:%li msg:%s ", static_cast<long>(e.code),
-                   message.c_str());
-    return nullptr;
+    if (!message.empty()) detail += " msg:" + message + " ";
+    return Status::Invalid(detail);
   } catch (...) {
-    error = "An error occurred during parsing!";
-    return nullptr;
+    return Status::Corrupt("");
   }
-  if (document == nullptr) {
-    FormatString(error, "An error occurred during parsing Message: %s", parseError.c_str());
-    return nullptr;
-  }
-  documents_.push_back(std::make_unique<XmlDocument>(document, codec_, handles_));
-  return documents_.back().get();
+  if (document == nullptr) return Status::Corrupt(error.empty() ? "no document" : error);
+  return Status::Ok();
 }
 
 }  // namespace dezov

@@ -1,0 +1,24 @@
+#include "XmlParserHost.h"
+
+#include "../platform/Platform.h"
+
+namespace dezov {
+
+XmlParserHost::XmlParserHost() : parser_(codec_) {}
+
+XmlParserHost::~XmlParserHost() = default;
+
+Status XmlParserHost::Load(const std::string& fileName, XmlDocument*& document) {
+  document = nullptr;
+  std::string bytes;
+  std::string readError;
+  if (!platform::ReadWholeFile(fileName, bytes, readError)) return Status::IOError(readError);
+  xercesc::DOMDocument* parsed = nullptr;
+  Status status = parser_.Parse(bytes, fileName, parsed);
+  if (!status.ok()) return status;
+  documents_.push_back(std::make_unique<XmlDocument>(parsed, codec_, handles_));
+  document = documents_.back().get();
+  return status;
+}
+
+}  // namespace dezov
