@@ -1,6 +1,8 @@
 // Conversion between GBK (code page 936), the encoding of every narrow string
-// crossing the XML store's interface, and the XML library's UTF-16. Never
-// depends on the process locale.
+// crossing the XML store's interface and of the files, and the XML library's
+// UTF-16. Characters code page 936 lacks take their GB18030 four-byte form, so
+// that such sequences (as Chinese tools on Linux write them) read and write
+// back unchanged. Never depends on the process locale.
 #ifndef DEZOV20_XMLINI_GBK_CODEC_H
 #define DEZOV20_XMLINI_GBK_CODEC_H
 
@@ -22,13 +24,21 @@ class GbkCodec {
   GbkCodec& operator=(const GbkCodec&) = delete;
   ~GbkCodec();
 
+  // What Encode writes for a character that has no form.
+  enum class Unmapped { kQuestionMark, kCharacterReference };
+
   // GBK bytes to UTF-16; bytes that are not GBK become U+FFFD.
   Utf16 Decode(std::string_view gbk);
+  // Decodes gbk up to its first byte sequence that is not GBK and returns the
+  // number of bytes taken (gbk.size() when all of it is valid).
+  std::size_t DecodeValid(std::string_view gbk, Utf16& out);
   // As Decode, but false when the bytes are not exactly representable
   // (invalid GBK, or text that would not convert back to the same bytes).
   bool DecodeExact(std::string_view gbk, Utf16& out);
-  // UTF-16 to GBK; characters outside GBK become '?'.
-  std::string Encode(const XMLCh* text, std::size_t length);
+  // UTF-16 to GBK; a character without a form becomes '?', or for
+  // kCharacterReference the XML reference "&#xHEX;".
+  std::string Encode(const XMLCh* text, std::size_t length,
+                     Unmapped unmapped = Unmapped::kQuestionMark);
   // As Encode for a NUL-terminated text (null gives "").
   std::string Encode(const XMLCh* text);
   // True when every character of the text has a GBK form.
@@ -37,7 +47,12 @@ class GbkCodec {
   const XMLCh* encodingName() const { return encoding_name_; }
 
  private:
-  std::unique_ptr<xercesc::XMLTranscoder> transcoder_;
+  std::size_t DecodeTwoByteRun(const char* bytes, std::size_t size, Utf16& out);
+  void EncodeTwoByteRun(const XMLCh* text, std::size_t length, Unmapped unmapped,
+                        std::string& out);
+  bool NeedsFourBytes(char32_t codePoint, unsigned char bytes[4]);
+
+  std::unique_ptr<xercesc::XMLTranscoder> transcoder_;  // code page 936 itself
   const XMLCh* encoding_name_ = u"";
 };
 

@@ -6,6 +6,8 @@
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
+#include <cstring>
+
 #include "../include/XmlIni.h"
 #include "../platform/Platform.h"
 #include "../text/TextUtil.h"
@@ -53,19 +55,29 @@ struct Released {
   void operator()(T* object) const { object->release(); }
 };
 
-// The first element or attribute name that has no GBK form, or null. A name
-// cannot be written as a character reference, so such a document cannot be
-// written at all.
-const XMLCh* NameWithoutGbkForm(dezov::XmlDocument& document) {
+// The first element or attribute name, comment, processing instruction or
+// CDATA section that has a character without a GBK form, or null. Those
+// cannot hold a character reference, so such a document cannot be written.
+const XMLCh* TextWithoutGbkForm(dezov::XmlDocument& document) {
   dezov::GbkCodec& codec = document.codec();
-  DOMNode* node = document.root();
+  DOMNode* node = document.dom()->getFirstChild();
   while (node != nullptr) {
-    if (node->getNodeType() == DOMNode::ELEMENT_NODE) {
-      if (!codec.CanEncode(node->getNodeName())) return node->getNodeName();
-      const DOMNamedNodeMap* attributes = node->getAttributes();
-      for (XMLSize_t i = 0; attributes && i < attributes->getLength(); ++i)
-        if (!codec.CanEncode(attributes->item(i)->getNodeName()))
-          return attributes->item(i)->getNodeName();
+    switch (node->getNodeType()) {
+      case DOMNode::ELEMENT_NODE: {
+        if (!codec.CanEncode(node->getNodeName())) return node->getNodeName();
+        const DOMNamedNodeMap* attributes = node->getAttributes();
+        for (XMLSize_t i = 0; attributes && i < attributes->getLength(); ++i)
+          if (!codec.CanEncode(attributes->item(i)->getNodeName()))
+            return attributes->item(i)->getNodeName();
+        break;
+      }
+      case DOMNode::COMMENT_NODE:
+      case DOMNode::CDATA_SECTION_NODE:
+      case DOMNode::PROCESSING_INSTRUCTION_NODE:
+        if (!codec.CanEncode(node->getNodeValue())) return node->getNodeValue();
+        break;
+      default:
+        break;
     }
     // Depth-first without recursion: the document may be deep.
     if (node->getNodeType() == DOMNode::ELEMENT_NODE && node->getFirstChild() != nullptr) {
@@ -83,7 +95,8 @@ const XMLCh* NameWithoutGbkForm(dezov::XmlDocument& document) {
 // way, so every GBK character in names and values is written as itself.
 void RelabelDeclaration(std::string& bytes, const XMLCh* encodingName) {
   const std::string written =
-      "encoding=\"" + std::string(encodingName, encodingName + xercesc::XMLString::stringLen(encodingName)) + "\"";
+      "encoding=\"" +
+      std::string(encodingName, encodingName + xercesc::XMLString::stringLen(encodingName)) + "\"";
   const std::size_t declarationEnd = bytes.find("?>");
   const std::size_t label = bytes.find(written);
   if (label != std::string::npos && label < declarationEnd)
@@ -92,8 +105,8 @@ void RelabelDeclaration(std::string& bytes, const XMLCh* encodingName) {
 
 // Serialises document into bytes; false with a message on any failure.
 bool SerialiseDocument(dezov::XmlDocument& document, std::string& bytes, std::string& error) {
-  if (const XMLCh* name = NameWithoutGbkForm(document)) {
-    error = "the name '" + document.codec().Encode(name) + "' has no gb2312 form";
+  if (const XMLCh* text = TextWithoutGbkForm(document)) {
+    error = "the name or text '" + document.codec().Encode(text) + "' has no gb2312 form";
     return false;
   }
   static const XMLCh kCore[] = {'C', 'o', 'r', 'e', 0};
@@ -112,16 +125,21 @@ bool SerialiseDocument(dezov::XmlDocument& document, std::string& bytes, std::st
   config->setParameter(XMLUni::fgDOMErrorHandler, &errors);
   if (config->canSetParameter(XMLUni::fgDOMWRTFormatPrettyPrint, true))
     config->setParameter(XMLUni::fgDOMWRTFormatPrettyPrint, true);
+  // Serialised as UTF-16 and encoded here: the codec writes characters code
+  // page 936 lacks in their GB18030 four-byte form, as they were read.
   MemBufFormatTarget target;
   output->setByteStream(&target);
-  output->setEncoding(document.codec().encodingName());
+  output->setEncoding(XMLUni::fgXMLChEncodingString);
   const bool written = serializer->write(document.dom(), output.get());
   if (!written || !errors.message().empty()) {
     error = errors.message().empty() ? "the document could not be serialised" : errors.message();
     return false;
   }
-  bytes.assign(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
-  RelabelDeclaration(bytes, document.codec().encodingName());
+  dezov::Utf16 text(target.getLen() / sizeof(XMLCh), 0);
+  std::memcpy(&text[0], target.getRawBuffer(), text.size() * sizeof(XMLCh));
+  bytes = document.codec().Encode(text.data(), text.size(),
+                                  dezov::GbkCodec::Unmapped::kCharacterReference);
+  RelabelDeclaration(bytes, XMLUni::fgXMLChEncodingString);
   return true;
 }
 

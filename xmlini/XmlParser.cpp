@@ -13,6 +13,7 @@
 #include <xercesc/util/XMLEntityResolver.hpp>
 #include <xercesc/util/XMLResourceIdentifier.hpp>
 
+#include <algorithm>
 #include <cctype>
 
 #include "../text/TextUtil.h"
@@ -58,6 +59,35 @@ std::string DeclaredEncoding(std::string_view bytes) {
 bool IsCodePage936Label(const std::string& encoding) {
   for (const char* label : kCodePage936Labels)
     if (encoding == label) return true;
+  return false;
+}
+
+// Decodes a code page 936 document; false with the place of the first byte
+// sequence that is not GBK (lines and columns counted as the parser does).
+bool DecodeDocument(GbkCodec& codec, const std::string& bytes, Utf16& text, std::string& error) {
+  const std::size_t taken = codec.DecodeValid(bytes, text);
+  if (taken == bytes.size()) return true;
+  unsigned long long line = 1;
+  std::size_t lineStart = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool lineFeed = text[i] == '\n';
+    const bool loneReturn = text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n');
+    if (lineFeed || loneReturn) {
+      ++line;
+      lineStart = i + 1;
+    }
+  }
+  const std::size_t shown = std::min<std::size_t>(bytes.size() - taken, 4);
+  std::string hex;
+  for (std::size_t i = 0; i < shown; ++i) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    const auto byte = static_cast<unsigned char>(bytes[taken + i]);
+    if (i > 0) hex += ' ';
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 0xF];
+  }
+  FormatString(error, "bytes %s are not gb2312 (line %llu, column %llu)", hex.c_str(), line,
+               static_cast<unsigned long long>(text.size() - lineStart + 1));
   return false;
 }
 
@@ -107,7 +137,7 @@ class RefusingEntityResolver : public XMLEntityResolver {
 // A DOM parser with default settings except for the safety limits above.
 class SafeDomParser : public XercesDOMParser {
  public:
-  explicit SafeDomParser(GbkCodec& codec) : errors_(codec), gbk_name_(codec.encodingName()) {
+  explicit SafeDomParser(GbkCodec& codec) : codec_(codec), errors_(codec) {
     security_.setEntityExpansionLimit(kEntityExpansionLimit);
     setSecurityManager(&security_);
     setLoadExternalDTD(false);
@@ -124,10 +154,17 @@ class SafeDomParser : public XercesDOMParser {
     resolver_.Reset();
     errors_.resetErrors();
     const Utf16 id(systemId.begin(), systemId.end());
-    MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(),
-                             id.c_str());
-    // The name the transcoding service knows code page 936 by differs between services.
-    if (*gbk_name_ && IsCodePage936Label(DeclaredEncoding(bytes))) source.setEncoding(gbk_name_);
+    // Code page 936 files are decoded here, so that a byte sequence that is
+    // not GBK is found with its place instead of becoming a replacement
+    // character that the next write would make permanent.
+    Utf16 text;
+    const bool decoded = IsCodePage936Label(DeclaredEncoding(bytes));
+    if (decoded && !DecodeDocument(codec_, bytes, text, error)) return nullptr;
+    MemBufInputSource source(
+        decoded ? reinterpret_cast<const XMLByte*>(text.data())
+                : reinterpret_cast<const XMLByte*>(bytes.data()),
+        decoded ? text.size() * sizeof(XMLCh) : bytes.size(), id.c_str());
+    if (decoded) source.setEncoding(XMLUni::fgXMLChEncodingString);
     XMLPScanToken token;
     if (parseFirst(source, token)) {
       while (!too_deep_ && parseNext(token)) {
@@ -169,10 +206,10 @@ class SafeDomParser : public XercesDOMParser {
   }
 
  private:
+  GbkCodec& codec_;
   SecurityManager security_;
   RefusingEntityResolver resolver_;
   FirstErrorHandler errors_;
-  const XMLCh* gbk_name_;
   int depth_ = 0;
   bool too_deep_ = false;
 };

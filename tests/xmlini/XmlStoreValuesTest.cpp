@@ -115,8 +115,9 @@ TEST_F(XmlStoreTest, NamesAreWrittenAsGbkAndNamesWithoutGbkFormAreRefused) {
   EXPECT_EQ(WrittenAndReread(store, name.c_str(), ""), "v");
   EXPECT_NE(ReadBytes(path).find("encoding=\"gb2312\""), std::string::npos);
 
-  // A name with a character GBK lacks (Thai, from a UTF-8 file) cannot be written.
-  const std::string utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><vornini><a\xE0\xB8\x81/></vornini>";
+  // A name with a character that has neither a GBK nor a GB18030 four-byte
+  // form (a CJK radical, from a UTF-8 file) cannot be written.
+  const std::string utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><vornini><a\xE2\xBA\x81/></vornini>";
   OpenText(store, utf8);
   EXPECT_FALSE(store.WriteFile());
   EXPECT_NE(store.GetLastErrMsg().find("gb2312"), std::string::npos) << store.GetLastErrMsg();
