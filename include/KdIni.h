@@ -16,7 +16,9 @@
 #include "DeZov20Export.h"
 
 namespace dezov {
-class IniNameIndex;  // case-folded name lookup over the sections and keys
+class IniNameIndex;    // case-folded name lookup over the sections and keys
+class IniStoreState;   // that index and file bookkeeping, internal
+class IniStoreAccess;  // the library's internal access to that state
 }  // namespace dezov
 
 class DEZOV20_API CKdIni {
@@ -108,13 +110,16 @@ class DEZOV20_API CKdIni {
   // section at sectionPos); -1 when absent. Same results as a scan in order.
   long _FindSection(const char* section);
   long _FindKey(std::size_t sectionPos, const char* key);
-  // The lookup index, made on first use.
+  // The private state, made on first use, and its lookup index.
+  dezov::IniStoreState& _State();
   dezov::IniNameIndex& _Index();
+  friend class dezov::IniStoreAccess;
 
-  // Built on demand from the lists above; it follows every change made
-  // through the member functions, and rebuilds itself when a list's length
-  // changed behind its back (a name changed in place is not noticed).
-  std::unique_ptr<dezov::IniNameIndex> pNameIndex;
+  // Holds the name index, built on demand from the lists above: it follows
+  // every change made through the member functions, and rebuilds itself when
+  // a list's length changed behind its back (a name changed in place is not
+  // noticed). Also the reason of the last failed Open or write.
+  std::unique_ptr<dezov::IniStoreState> pState;
   bool bCrLfLines;     // lines end in CR LF in the file (else LF)
   bool bByteOrderMark; // the file starts with a UTF-8 byte-order mark
 };

@@ -1,7 +1,7 @@
 // The INI model's classes: construction, deep copies, destruction and
 // ResetContent.
 #include "../include/KdIni.h"
-#include "IniNameIndex.h"
+#include "IniStoreState.h"
 #include "IniOwnedList.h"
 
 using dezov::AppendOwned;
@@ -60,6 +60,7 @@ CKdIni::CKdIni(const CKdIni& other)
       vecTailLines(other.vecTailLines),
       strFileName(other.strFileName),
       bModified(other.bModified),
+      pState(other.pState ? std::make_unique<dezov::IniStoreState>(*other.pState) : nullptr),
       bCrLfLines(other.bCrLfLines),
       bByteOrderMark(other.bByteOrderMark) {}
 
@@ -68,10 +69,13 @@ CKdIni& CKdIni::operator=(const CKdIni& other) {
   std::vector<CIniSection*> sections = CopyOwned(other.vecSections);
   std::vector<std::string> tailLines = other.vecTailLines;
   std::string fileName = other.strFileName;
+  std::unique_ptr<dezov::IniStoreState> state =
+      other.pState ? std::make_unique<dezov::IniStoreState>(*other.pState) : nullptr;
   ResetContent();  // nothing below can fail
   vecSections.swap(sections);
   vecTailLines.swap(tailLines);
   strFileName.swap(fileName);
+  pState.swap(state);
   bModified = other.bModified;
   bCrLfLines = other.bCrLfLines;
   bByteOrderMark = other.bByteOrderMark;
@@ -88,12 +92,14 @@ CKdIni::~CKdIni() {
 }
 
 void CKdIni::ResetContent() {
-  if (pNameIndex) pNameIndex->Clear();
+  if (pState) pState->index.Clear();
   DeleteAll(vecSections);
   vecTailLines.clear();
 }
 
-dezov::IniNameIndex& CKdIni::_Index() {
-  if (!pNameIndex) pNameIndex = std::make_unique<dezov::IniNameIndex>();
-  return *pNameIndex;
+dezov::IniStoreState& CKdIni::_State() {
+  if (!pState) pState = std::make_unique<dezov::IniStoreState>();
+  return *pState;
 }
+
+dezov::IniNameIndex& CKdIni::_Index() { return _State().index; }

@@ -4,6 +4,7 @@
 
 #include "../include/KdIni.h"
 #include "../platform/Platform.h"
+#include "IniStoreState.h"
 
 namespace dezov {
 namespace {
@@ -99,7 +100,12 @@ void EmitLines(const CKdIni& ini, std::string_view lineEnd, Sink& sink) {
 }  // namespace dezov
 
 bool CKdIni::WriteFile() {
-  if (strFileName.empty() || !bModified) return false;
+  if (!bModified) return false;
+  dezov::IniStoreState& state = _State();
+  if (strFileName.empty()) {
+    state.lastError = "the store has no file name";
+    return false;
+  }
   const std::string_view lineEnd = bCrLfLines ? "\r\n" : "\n";
   const std::string_view mark = "\xEF\xBB\xBF";
 
@@ -113,8 +119,8 @@ bool CKdIni::WriteFile() {
   dezov::TextBuilder builder(text, setLines);
   dezov::EmitLines(*this, lineEnd, builder);
 
-  std::string error;
-  if (!dezov::platform::ReplaceFileContents(strFileName, text, error)) return false;
+  if (!dezov::platform::ReplaceFileContents(strFileName, text, state.lastError)) return false;
+  state.lastError.clear();
   // Only now is the new form of the set keys on disk: later writes repeat it.
   for (const dezov::SetKeyLine& set : setLines) {
     set.key->strLine.assign(text, set.begin, set.end - set.begin);

@@ -84,23 +84,3 @@ TEST(IniHostile, WriteFailsCleanlyWhenTheTargetChangedUnderTheStore) {
   EXPECT_EQ(ReadBytes(path), "[A]\nx=2\n");
 }
 #endif
-
-// Trimming the first line must not move byte-order-mark bytes to the front of
-// the file, where the next read would take them for a mark and read on differently.
-TEST(IniHostile, MarkBytesInsideTheFirstLineStayInside) {
-  TempDir dir;
-  const std::string path = dir.File("mark.ini");
-  WriteBytes(path, "\f\xEF\xBB\xBF\f[Client]\nx=1\n");
-  std::string first;
-  for (int round = 0; round < 2; ++round) {
-    CKdIni ini;
-    ASSERT_TRUE(ini.Open(path.c_str()));
-    std::vector<std::string> sections;
-    ini.GetSections(sections);
-    EXPECT_TRUE(sections.empty());
-    ini.bModified = true;
-    ASSERT_TRUE(ini.WriteFile());
-    if (round == 0) first = ReadBytes(path);
-  }
-  EXPECT_EQ(ReadBytes(path), first);
-}

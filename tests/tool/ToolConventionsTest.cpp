@@ -52,6 +52,7 @@ TEST_F(ToolConventionsTest, AFailedWriteKeepsTheOldFile) {
     const ToolResult result = RunTool({group, file, "set", "SERVER", "Host", "10.9.9.9"}, tooSmall);
     EXPECT_EQ(result.status, 2) << name;
     EXPECT_NE(result.err.find("cannot write"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("File too large"), std::string::npos) << result.err;  // the reason
     EXPECT_EQ(ReadBytes(file), before) << name;
   }
   EXPECT_EQ(dir.EntryCount(), 2);  // no temporary file left behind

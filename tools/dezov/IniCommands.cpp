@@ -11,6 +11,7 @@
 #include "Commands.h"
 #include "KdIni.h"
 #include "Session.h"
+#include "ini/IniLastError.h"
 #include "ToolError.h"
 
 namespace dezov {
@@ -33,14 +34,16 @@ using IniCommand = int (*)(Session&, const IniArgs&);
 
 void OpenIni(CKdIni& store, const std::string& file) {
   RequireExistingFile(file);
-  if (!store.Open(file.c_str())) throw Failure("cannot read " + file);
+  if (!store.Open(file.c_str()))
+    throw Failure("cannot read " + file + ": " + dezov::IniLastError(store));
 }
 
 void WriteIni(CKdIni& store, const std::string& file) {
   if (!store.bModified) return;  // the change left the text as it was
   if (!store.WriteFile()) {
     store.bModified = false;  // the destructor would try the same write again
-    throw Failure("cannot write " + file + " (the file is unchanged)");
+    throw Failure("cannot write " + file + ": " + dezov::IniLastError(store) +
+                  " (the file is unchanged)");
   }
 }
 

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -57,6 +58,11 @@ int RunAction(Session& session) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef SIGXFSZ
+  // Past a file size limit a write fails with a reason the tool reports,
+  // instead of the signal ending the tool half way through a save.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   // Learn the terminal's encoding before any store changes the locale.
   std::setlocale(LC_ALL, "");
   Session session{TerminalText(TerminalCodeset())};
