@@ -64,7 +64,7 @@ bool IsCodePage936Label(const std::string& encoding) {
 
 // Decodes a code page 936 document; false with the place of the first byte
 // sequence that is not GBK (lines and columns counted as the parser does).
-bool DecodeDocument(GbkCodec& codec, const std::string& bytes, Utf16& text, std::string& error) {
+bool DecodeDocument(GbkCodec& codec, std::string_view bytes, Utf16& text, std::string& error) {
   const std::size_t taken = codec.DecodeValid(bytes, text);
   if (taken == bytes.size()) return true;
   unsigned long long line = 1;
