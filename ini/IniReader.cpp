@@ -9,18 +9,6 @@
 #include "IniParser.h"
 #include "IniStoreState.h"
 
-namespace dezov {
-namespace {
-
-#if defined(_WIN32)
-constexpr bool kNewFileCrLf = true;
-#else
-constexpr bool kNewFileCrLf = false;
-#endif
-
-}  // namespace
-}  // namespace dezov
-
 bool CKdIni::Open(const char* name) {
   WriteFile();
   ResetContent();
@@ -28,7 +16,7 @@ bool CKdIni::Open(const char* name) {
   // were saved above or cannot be saved any more.
   strFileName.clear();
   bModified = false;
-  bCrLfLines = dezov::kNewFileCrLf;
+  bCrLfLines = dezov::platform::NewFilesUseCrLf();
   bByteOrderMark = false;
   dezov::IniStoreState& state = _State();
   state.lastError.clear();
@@ -39,11 +27,12 @@ bool CKdIni::Open(const char* name) {
 
   std::string bytes;
   try {
-    if (!dezov::platform::FileExists(name) && !dezov::platform::CreateEmptyFile(name)) {
-      state.lastError = std::string("cannot create '") + name + "'";
+    dezov::Status status = dezov::platform::CreateEmptyFile(name);
+    if (status.ok()) status = dezov::platform::ReadWholeFile(name, bytes);
+    if (!status.ok()) {
+      state.lastError = status.message();
       return false;
     }
-    if (!dezov::platform::ReadWholeFile(name, bytes, state.lastError)) return false;
   } catch (const std::bad_alloc&) {
     state.lastError = std::string("'") + name + "' does not fit in memory";
     return false;
@@ -63,7 +52,7 @@ bool CKdIni::Open(const char* name) {
 
 bool CKdIni::OpenAtExeDirectory(const char* name) {
   std::string directory;
-  if (!dezov::platform::CurrentDirectory(directory)) return Open(nullptr);
+  if (!dezov::platform::CurrentDirectory(directory).ok()) return Open(nullptr);
   const std::string path = dezov::platform::JoinDirectory(directory, dezov::OrEmpty(name));
   return Open(path.c_str());
 }

@@ -119,7 +119,11 @@ bool CKdIni::WriteFile() {
   dezov::TextBuilder builder(text, setLines);
   dezov::EmitLines(*this, lineEnd, builder);
 
-  if (!dezov::platform::ReplaceFileContents(strFileName, text, state.lastError)) return false;
+  const dezov::Status written = dezov::platform::ReplaceFileContents(strFileName, text);
+  if (!written.ok()) {
+    state.lastError = written.message();
+    return false;
+  }
   state.lastError.clear();
   // Only now is the new form of the set keys on disk: later writes repeat it.
   for (const dezov::SetKeyLine& set : setLines) {

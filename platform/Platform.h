@@ -6,11 +6,15 @@
 
 #include <string>
 
+#include "Status.h"
+
 namespace dezov {
 namespace platform {
 
-// The process's current directory; false when it cannot be read.
-bool CurrentDirectory(std::string& directory);
+struct FileStamp;
+
+// The process's current directory.
+Status CurrentDirectory(std::string& directory);
 
 // The native separator between a directory and a name.
 char PathSeparator();
@@ -33,19 +37,29 @@ bool LoadRegisteredString(unsigned int id, std::string& text);
 // Sets the process locale to a Simplified Chinese one, when one is installed.
 void SetChineseLocale();
 
-// Reads the whole file; false with an error text when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string& data, std::string& error);
+// Whether files this library creates anew end their lines with CR LF (the
+// platform's text convention) rather than LF.
+bool NewFilesUseCrLf();
 
-// Creates an empty file at path when nothing exists there; false on failure.
-bool CreateEmptyFile(const std::string& path);
+// Reads the whole file into data (left untouched on failure). stamp, when
+// given, receives the stamp of the file the bytes were read from, taken before
+// reading, so that a change during the read shows as a change.
+Status ReadWholeFile(const std::string& path, std::string& data, FileStamp* stamp = nullptr);
+
+// Creates an empty file at path when nothing exists there; ok() when a file is
+// there afterwards.
+Status CreateEmptyFile(const std::string& path);
 
 // Replaces the file at path (following symbolic links) with data, atomically:
 // a temporary file in the same directory, flushed and renamed over the target,
-// keeping the target's permissions. Where no new file may be created beside a
-// writable target, rewrites the target in place. On failure returns false with
-// an error text, leaves no temporary file, and (except for a failure part way
-// through an in-place rewrite) leaves the old file as it was.
-bool ReplaceFileContents(const std::string& path, const std::string& data, std::string& error);
+// keeping the target's permissions (the temporary file never has wider ones,
+// and on Linux has no name until it is complete). Where no new file may be
+// created beside a writable target, rewrites the target in place, which is not
+// crash-safe. On failure leaves no temporary file and (except for a failure
+// part way through an in-place rewrite) the old file as it was. Takes no lock:
+// files that others save too are written with SaveLocked (FileLock.h).
+Status ReplaceFileContents(const std::string& path, const std::string& data,
+                           FileStamp* written = nullptr);
 
 }  // namespace platform
 }  // namespace dezov

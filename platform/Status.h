@@ -11,11 +11,14 @@ namespace dezov {
 
 class Status {
  public:
-  enum class Code { kOk, kNotFound, kIOError, kLocked, kCorrupt, kInvalid };
+  enum class Code { kOk, kNotFound, kAlreadyExists, kIOError, kLocked, kCorrupt, kInvalid };
 
   Status() = default;  // success
   static Status Ok() { return Status(); }
   static Status NotFound(std::string message) { return Status(Code::kNotFound, std::move(message)); }
+  static Status AlreadyExists(std::string message) {
+    return Status(Code::kAlreadyExists, std::move(message));
+  }
   static Status IOError(std::string message) { return Status(Code::kIOError, std::move(message)); }
   static Status Locked(std::string message) { return Status(Code::kLocked, std::move(message)); }
   static Status Corrupt(std::string message) { return Status(Code::kCorrupt, std::move(message)); }
@@ -24,6 +27,7 @@ class Status {
   bool ok() const { return code_ == Code::kOk; }
   Code code() const { return code_; }
   bool IsNotFound() const { return code_ == Code::kNotFound; }
+  bool IsAlreadyExists() const { return code_ == Code::kAlreadyExists; }
   bool IsLocked() const { return code_ == Code::kLocked; }
   // The message alone; empty for success.
   const std::string& message() const { return message_; }
@@ -38,8 +42,8 @@ class Status {
 namespace platform {
 
 // A failed OS call on path as a Status: "<what> '<path>': <OS reason>", with
-// the code derived from the OS error number (missing file: NotFound; lock held:
-// Locked; anything else: IOError). Each platform implements it once.
+// the code derived from the OS error number (missing file: NotFound; name taken:
+// AlreadyExists; lock held: Locked; anything else: IOError). Each platform implements it once.
 Status OsError(const char* what, const std::string& path, int osError);
 
 }  // namespace platform

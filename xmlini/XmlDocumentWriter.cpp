@@ -171,8 +171,9 @@ bool CXmlIni::WriteFile() {
     strLastErrMsg = "WriteFile Fail ( the document could not be serialised )";
     return false;
   }
-  if (!dezov::platform::ReplaceFileContents(strFileName, bytes, error)) {
-    dezov::FormatString(strLastErrMsg, "WriteFile Fail ( %s )", error.c_str());
+  const dezov::Status written = dezov::platform::ReplaceFileContents(strFileName, bytes);
+  if (!written.ok()) {
+    dezov::FormatString(strLastErrMsg, "WriteFile Fail ( %s )", written.message().c_str());
     return false;
   }
   return true;

@@ -11,8 +11,8 @@ XmlParserHost::~XmlParserHost() = default;
 Status XmlParserHost::Load(const std::string& fileName, XmlDocument*& document) {
   document = nullptr;
   std::string bytes;
-  std::string readError;
-  if (!platform::ReadWholeFile(fileName, bytes, readError)) return Status::IOError(readError);
+  const Status read = platform::ReadWholeFile(fileName, bytes);
+  if (!read.ok()) return Status::IOError(read.message());
   xercesc::DOMDocument* parsed = nullptr;
   Status status = parser_.Parse(bytes, fileName, parsed);
   if (!status.ok()) return status;

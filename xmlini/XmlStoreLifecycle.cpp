@@ -110,7 +110,7 @@ bool CXmlIni::Open(const char* fileName) { return OpenResolvedName(fileName); }
 bool CXmlIni::OpenAtExeDirectory(const char* fileName) {
   strLastErrMsg.clear();
   std::string directory;
-  if (!dezov::platform::CurrentDirectory(directory)) {
+  if (!dezov::platform::CurrentDirectory(directory).ok()) {
     strLastErrMsg = "cannot read the current directory";
     return false;
   }

@@ -9,17 +9,20 @@
 namespace dezov {
 namespace platform {
 
-bool CurrentDirectory(std::string& directory) {
+Status CurrentDirectory(std::string& directory) {
   std::vector<char> buffer(256);
   while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE || buffer.size() > (1u << 20)) return false;
+    if (errno != ERANGE || buffer.size() > (1u << 20))
+      return OsError("cannot read the current directory", ".", errno);
     buffer.resize(buffer.size() * 2);
   }
   directory = buffer.data();
-  return true;
+  return Status::Ok();
 }
 
 char PathSeparator() { return '/'; }
+
+bool NewFilesUseCrLf() { return false; }
 
 std::string JoinDirectory(const std::string& directory, const std::string& name) {
   return directory + PathSeparator() + name;

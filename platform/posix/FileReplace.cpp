@@ -1,58 +1,91 @@
 // Whole-file reads and crash-safe whole-file replacement on POSIX systems.
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
+#include <ctime>
+#include <memory>
 #include <random>
 
+#include "../FileSystem.h"
 #include "../Platform.h"
+#include "PosixFiles.h"
 
 namespace dezov {
 namespace platform {
 namespace {
 
-std::string ErrorText(const char* what, const std::string& path, int error) {
-  return std::string(what) + " '" + path + "': " + std::strerror(error);
+// A temporary file whose writer died is removed once it is this old, even
+// when its writer's process id is in use again.
+constexpr std::time_t kStaleTemporarySeconds = 600;
+
+std::string BaseNameOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// An open descriptor that is closed when it goes out of scope.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  // Closes now and reports whether the close succeeded.
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
+// Temporary files of target are named ".<name>.tmp<pid>-<counter>-<random>"
+// in its directory, so that a later save can find those of dead writers.
+std::string TemporaryPrefix(const std::string& target) { return "." + BaseNameOf(target) + ".tmp"; }
 
- private:
-  int fd_;
-};
+std::string NewTemporaryName(const std::string& target) {
+  static std::atomic<unsigned> counter{0};
+  thread_local std::minstd_rand random{std::random_device{}()};
+  return DirectoryOf(target) + "/" + TemporaryPrefix(target) + std::to_string(::getpid()) + "-" +
+         std::to_string(counter++) + "-" + std::to_string(random() % 1000000);
+}
 
-bool WriteAll(int fd, const std::string& data) {
-  const char* next = data.data();
-  std::size_t left = data.size();
-  while (left > 0) {
-    const ssize_t written = ::write(fd, next, left);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
+bool IsCreationRefused(int error) { return error == EACCES || error == EPERM; }
+
+// The writer's process id in a temporary's name after prefix; 0 when the name
+// does not have the temporary's shape.
+pid_t WriterOf(const std::string& name, std::size_t prefixSize) {
+  pid_t pid = 0;
+  int dashes = 0;
+  bool digit = false;
+  for (std::size_t i = prefixSize; i < name.size(); ++i) {
+    const char c = name[i];
+    if (c >= '0' && c <= '9') {
+      if (dashes == 0) {
+        if (pid > 99999999) return 0;
+        pid = pid * 10 + (c - '0');
+      }
+      digit = true;
+    } else if (c == '-' && digit && dashes < 2) {
+      ++dashes;
+      digit = false;
+    } else {
+      return 0;
     }
-    next += written;
-    left -= static_cast<std::size_t>(written);
   }
-  return true;
+  return dashes == 2 && digit ? pid : 0;
 }
+
+bool ProcessLives(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
+
+Status RewriteInPlace(const std::string& target, const std::string& data, FileStamp* written) {
+  FileSystem& fileSystem = FileSystem::Current();
+  OpenFile file;
+  int error = fileSystem.Open(target, FileSystem::OpenKind::kRewrite, 0, file.Receive());
+  if (error != 0) return OsError("cannot open for writing", target, error);
+  error = WriteAll(file.get(), data);
+  if (error == 0) error = fileSystem.Sync(file.get());
+  struct stat info;
+  if (error == 0 && written != nullptr) {
+    if (::fstat(static_cast<int>(file.get()), &info) == 0)
+      *written = StampOf(info);
+    else
+      error = errno;
+  }
+  if (error == 0) error = file.Close();
+  return error == 0 ? Status::Ok() : OsError("cannot write", target, error);
+}
+
+}  // namespace
 
 std::string DirectoryOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -61,7 +94,6 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-// Follows symbolic links (also dangling ones) to the file that is really written.
 std::string FinalTarget(const std::string& path) {
   std::string target = path;
   for (int hop = 0; hop < 40; ++hop) {
@@ -76,110 +108,183 @@ std::string FinalTarget(const std::string& path) {
   return target;
 }
 
-// A new, empty file with a unique name next to target; its name in tempPath.
-int CreateTempBeside(const std::string& target, std::string& tempPath) {
-  static std::atomic<unsigned> counter{0};
-  std::random_device entropy;
-  const std::size_t slash = target.rfind('/');
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  const std::string prefix =
-      (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + "." + base;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = prefix + ".tmp" + std::to_string(::getpid()) + "-" +
-               std::to_string(counter++) + "-" + std::to_string(entropy() % 1000000);
-    const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
+FileStamp StampOf(const struct stat& info) {
+  FileStamp stamp;
+  stamp.exists = true;
+  stamp.device = static_cast<std::uint64_t>(info.st_dev);
+  stamp.inode = static_cast<std::uint64_t>(info.st_ino);
+  stamp.size = static_cast<std::uint64_t>(info.st_size);
+  stamp.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 +
+                     info.st_mtim.tv_nsec;
+  return stamp;
 }
 
-bool RewriteInPlace(const std::string& target, const std::string& data, std::string& error) {
-  FileDescriptor file(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
-  if (file.get() < 0) {
-    error = ErrorText("cannot open for writing", target, errno);
-    return false;
+int WriteAll(NativeFile file, const std::string& data) {
+  FileSystem& fileSystem = FileSystem::Current();
+  const char* next = data.data();
+  std::size_t left = data.size();
+  while (left > 0) {
+    std::size_t written = 0;
+    const int error = fileSystem.Write(file, next, left, written);
+    if (error == EINTR) continue;
+    if (error != 0) return error;
+    if (written == 0) return EIO;  // no progress: do not spin
+    next += written;
+    left -= written;
   }
-  if (!WriteAll(file.get(), data) || ::fsync(file.get()) != 0 || !file.Close()) {
-    error = ErrorText("cannot write", target, errno);
-    return false;
-  }
-  return true;
+  return 0;
 }
 
-}  // namespace
+int CreateTemporary(const std::string& target, unsigned mode, bool allowUnnamed, OpenFile& temp,
+                    std::string& tempPath) {
+  FileSystem& fileSystem = FileSystem::Current();
+  tempPath.clear();
+  int error = ENOTSUP;
+  if (allowUnnamed) {
+    error = fileSystem.Open(DirectoryOf(target), FileSystem::OpenKind::kCreateUnnamed, mode,
+                            temp.Receive());
+    if (IsCreationRefused(error) || error == EROFS) return error;
+  }
+  for (int attempt = 0; error != 0 && attempt < 100; ++attempt) {
+    tempPath = NewTemporaryName(target);
+    error = fileSystem.Open(tempPath, FileSystem::OpenKind::kCreateNew, mode, temp.Receive());
+    if (error != EEXIST) break;
+  }
+  if (error != 0) {
+    tempPath.clear();
+    return error;
+  }
+  (void)fileSystem.TryLock(temp.get());  // tells cleaners that the writer lives
+  return 0;
+}
 
-bool ReadWholeFile(const std::string& path, std::string& data, std::string& error) {
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+int FillTemporary(const OpenFile& temp, const std::string& data, const struct stat* like,
+                  FileStamp* stamp) {
+  const int fd = static_cast<int>(temp.get());
+  if (like != nullptr) {
+    // Keeping the owner is best effort: only a privileged process may give away files.
+    (void)::fchown(fd, like->st_uid, like->st_gid);
+    if (::fchmod(fd, like->st_mode & 07777) != 0) return errno;
+  }
+  int error = WriteAll(temp.get(), data);
+  if (error == 0) error = FileSystem::Current().Sync(temp.get());
   struct stat info;
-  if (file.get() < 0 || ::fstat(file.get(), &info) != 0) {
-    error = ErrorText("cannot open", path, errno);
-    return false;
+  if (error == 0 && stamp != nullptr) {
+    if (::fstat(fd, &info) != 0) return errno;
+    *stamp = StampOf(info);
   }
-  if (S_ISDIR(info.st_mode)) {
-    error = ErrorText("cannot read", path, EISDIR);
-    return false;
+  return error;
+}
+
+int NameTemporary(const std::string& target, const OpenFile& temp, std::string& tempPath) {
+  if (!tempPath.empty()) return 0;
+  int error = EEXIST;
+  for (int attempt = 0; error == EEXIST && attempt < 100; ++attempt) {
+    const std::string name = NewTemporaryName(target);
+    error = FileSystem::Current().LinkUnnamed(temp.get(), name);
+    if (error == 0) tempPath = name;
   }
+  return error;
+}
+
+Status ReplaceResolved(const std::string& target, const std::string& data, FileStamp* written) {
+  FileSystem& fileSystem = FileSystem::Current();
+  struct stat old;
+  const bool existed = ::stat(target.c_str(), &old) == 0;
+  if (existed && !S_ISREG(old.st_mode))
+    return OsError("cannot replace", target, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+  const struct stat* like = existed ? &old : nullptr;
+  const unsigned mode = existed ? (old.st_mode & 0777) : 0666;
+
+  OpenFile temp;
+  std::string tempPath;
+  int error = CreateTemporary(target, mode, true, temp, tempPath);
+  // No new file may be made in the directory, but the file itself is writable.
+  if (existed && IsCreationRefused(error) && ::access(target.c_str(), W_OK) == 0)
+    return RewriteInPlace(target, data, written);
+  if (error != 0) return OsError("cannot create a file beside", target, error);
+
+  error = FillTemporary(temp, data, like, written);
+  if (error == 0 && tempPath.empty() && NameTemporary(target, temp, tempPath) != 0) {
+    // No way to name an unnamed file here (no /proc): write a named one instead.
+    error = CreateTemporary(target, mode, false, temp, tempPath);
+    if (error == 0) error = FillTemporary(temp, data, like, written);
+  }
+  const int closeError = temp.Close();
+  if (error == 0) error = closeError;
+  if (error == 0) error = fileSystem.Rename(tempPath, target);
+  if (error != 0) {
+    if (!tempPath.empty()) (void)fileSystem.Remove(tempPath);
+    return OsError("cannot write", target, error);
+  }
+  // The rename itself is durable only once the directory is flushed.
+  const int directory = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_CLOEXEC);
+  if (directory >= 0) {
+    (void)::fsync(directory);
+    ::close(directory);
+  }
+  return Status::Ok();
+}
+
+void RemoveStaleTemporaries(const std::string& target) {
+  const std::string directory = DirectoryOf(target);
+  const std::string prefix = TemporaryPrefix(target);
+  std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(directory.c_str()), ::closedir);
+  if (!listing) return;
+  FileSystem& fileSystem = FileSystem::Current();
+  const std::time_t now = std::time(nullptr);
+  while (const dirent* entry = ::readdir(listing.get())) {
+    const std::string name = entry->d_name;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const pid_t writer = WriterOf(name, prefix.size());
+    if (writer <= 0) continue;
+    const std::string path = directory + "/" + name;
+    OpenFile file;
+    if (fileSystem.Open(path, FileSystem::OpenKind::kRead, 0, file.Receive()) != 0) continue;
+    if (fileSystem.TryLock(file.get()) != 0) continue;  // its writer is still at work
+    struct stat info;
+    if (::fstat(static_cast<int>(file.get()), &info) != 0) continue;
+    // Unlocked but its writer lives: it may be between creating and locking it.
+    if (ProcessLives(writer) && now - info.st_mtime < kStaleTemporarySeconds) continue;
+    (void)fileSystem.Remove(path);
+  }
+}
+
+Status ReadWholeFile(const std::string& path, std::string& data, FileStamp* stamp) {
+  FileSystem& fileSystem = FileSystem::Current();
+  OpenFile file;
+  int error = fileSystem.Open(path, FileSystem::OpenKind::kRead, 0, file.Receive());
+  if (error != 0) return OsError("cannot open", path, error);
+  struct stat info;
+  if (::fstat(static_cast<int>(file.get()), &info) != 0) return OsError("cannot open", path, errno);
+  if (S_ISDIR(info.st_mode)) return OsError("cannot read", path, EISDIR);
   std::string content;
   if (S_ISREG(info.st_mode)) content.reserve(static_cast<std::size_t>(info.st_size));
   char buffer[65536];
   for (;;) {
-    const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+    std::size_t got = 0;
+    error = fileSystem.Read(file.get(), buffer, sizeof buffer, got);
+    if (error == EINTR) continue;
+    if (error != 0) return OsError("cannot read", path, error);
     if (got == 0) break;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      error = ErrorText("cannot read", path, errno);
-      return false;
-    }
-    content.append(buffer, static_cast<std::size_t>(got));
+    content.append(buffer, got);
   }
   data.swap(content);
-  return true;
+  if (stamp != nullptr) *stamp = StampOf(info);
+  return Status::Ok();
 }
 
-bool CreateEmptyFile(const std::string& path) {
-  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
-  return file.get() >= 0 && file.Close();
+Status CreateEmptyFile(const std::string& path) {
+  OpenFile file;
+  const int error =
+      FileSystem::Current().Open(path, FileSystem::OpenKind::kCreateNew, 0666, file.Receive());
+  if (error != 0 && error != EEXIST) return OsError("cannot create", path, error);
+  return Status::Ok();
 }
 
-bool ReplaceFileContents(const std::string& path, const std::string& data, std::string& error) {
-  if (path.empty()) {
-    error = "cannot write a file without a name";
-    return false;
-  }
-  const std::string target = FinalTarget(path);
-  struct stat old;
-  const bool existed = ::stat(target.c_str(), &old) == 0;
-  if (existed && !S_ISREG(old.st_mode)) {
-    error = ErrorText("cannot replace", target, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
-    return false;
-  }
-  std::string tempPath;
-  FileDescriptor temp(CreateTempBeside(target, tempPath));
-  if (temp.get() < 0) {
-    const int why = errno;
-    // No new file may be made in the directory, but the file itself is writable.
-    if (existed && (why == EACCES || why == EPERM) && ::access(target.c_str(), W_OK) == 0)
-      return RewriteInPlace(target, data, error);
-    error = ErrorText("cannot create a file beside", target, why);
-    return false;
-  }
-  bool ok = WriteAll(temp.get(), data);
-  if (ok && existed) {
-    ok = ::fchmod(temp.get(), old.st_mode & 07777) == 0;
-    // Keeping the owner is best effort: only a privileged process may give away files.
-    if (ok) (void)::fchown(temp.get(), old.st_uid, old.st_gid);
-  }
-  ok = ok && ::fsync(temp.get()) == 0;
-  const int writeError = errno;
-  ok = temp.Close() && ok;
-  if (!ok || ::rename(tempPath.c_str(), target.c_str()) != 0) {
-    error = ErrorText("cannot write", target, ok ? errno : writeError);
-    ::unlink(tempPath.c_str());
-    return false;
-  }
-  FileDescriptor directory(::open(DirectoryOf(target).c_str(), O_RDONLY | O_CLOEXEC));
-  if (directory.get() >= 0) (void)::fsync(directory.get());
-  return true;
+Status ReplaceFileContents(const std::string& path, const std::string& data, FileStamp* written) {
+  if (path.empty()) return Status::Invalid("cannot write a file without a name");
+  return ReplaceResolved(FinalTarget(path), data, written);
 }
 
 }  // namespace platform

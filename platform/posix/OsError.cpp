@@ -12,6 +12,8 @@ Status OsError(const char* what, const std::string& path, int osError) {
   switch (osError) {
     case ENOENT:
       return Status::NotFound(std::move(message));
+    case EEXIST:
+      return Status::AlreadyExists(std::move(message));
     case EAGAIN:
 #if EWOULDBLOCK != EAGAIN
     case EWOULDBLOCK:

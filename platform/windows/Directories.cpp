@@ -11,16 +11,20 @@ namespace platform {
 // The ANSI API's limit: a longer current directory is refused rather than cut.
 constexpr DWORD kDirectoryBufferSize = MAX_PATH;
 
-bool CurrentDirectory(std::string& directory) {
+Status CurrentDirectory(std::string& directory) {
   char buffer[kDirectoryBufferSize];
   const DWORD length = ::GetCurrentDirectoryA(kDirectoryBufferSize, buffer);
   // 0 is a failure; a value >= the buffer size is the size the path would need.
-  if (length == 0 || length >= kDirectoryBufferSize) return false;
+  if (length == 0) return OsError("cannot read the current directory", ".", ::GetLastError());
+  if (length >= kDirectoryBufferSize)
+    return OsError("cannot read the current directory", ".", ERROR_FILENAME_EXCED_RANGE);
   directory.assign(buffer, length);
-  return true;
+  return Status::Ok();
 }
 
 char PathSeparator() { return '\\'; }
+
+bool NewFilesUseCrLf() { return true; }
 
 std::string JoinDirectory(const std::string& directory, const std::string& name) {
   return directory + PathSeparator() + name;

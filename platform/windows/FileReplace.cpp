@@ -2,126 +2,60 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <random>
 
+#include "../FileSystem.h"
 #include "../Platform.h"
+#include "WindowsFiles.h"
 
 namespace dezov {
 namespace platform {
 namespace {
 
-// The system's text for a Win32 error code, in English where the system has it.
-std::string SystemMessage(DWORD code) {
-  char text[512];
-  const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-  DWORD length = ::FormatMessageA(flags, nullptr, code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                                  text, sizeof text, nullptr);
-  if (length == 0) length = ::FormatMessageA(flags, nullptr, code, 0, text, sizeof text, nullptr);
-  std::string message(text, length);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                              message.back() == ' ' || message.back() == '.'))
-    message.pop_back();
-  return message.empty() ? "error " + std::to_string(code) : message;
-}
-
-std::string ErrorText(const char* what, const std::string& path, DWORD code) {
-  return std::string(what) + " '" + path + "': " + SystemMessage(code);
-}
-
-// An open file handle that is closed when it goes out of scope.
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() {
-    if (valid()) ::CloseHandle(handle_);
-  }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-  // Closes now and reports whether the close succeeded.
-  bool Close() {
-    const HANDLE handle = handle_;
-    handle_ = INVALID_HANDLE_VALUE;
-    return ::CloseHandle(handle) != 0;
-  }
-
- private:
-  HANDLE handle_;
-};
-
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-bool WriteAll(HANDLE file, const std::string& data) {
-  const char* next = data.data();
-  std::size_t left = data.size();
-  while (left > 0) {
-    const DWORD chunk = left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left);
-    DWORD written = 0;
-    if (!::WriteFile(file, next, chunk, &written, nullptr) || written == 0) return false;
-    next += written;
-    left -= written;
-  }
-  return true;
-}
-
 bool IsDirectory(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// Follows a symbolic link or junction to the file that is really written.
-std::string FinalTarget(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-    return path;
-  FileHandle file(::CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  char resolved[MAX_PATH + 16];
-  const DWORD length =
-      file.valid() ? ::GetFinalPathNameByHandleA(file.get(), resolved, sizeof resolved, 0) : 0;
-  if (length == 0 || length >= sizeof resolved) return path;
-  std::string target(resolved, length);
-  // The answer carries the \\?\ prefix; plain paths work with every ANSI call.
-  if (target.rfind("\\\\?\\UNC\\", 0) == 0) return "\\\\" + target.substr(8);
-  if (target.rfind("\\\\?\\", 0) == 0) return target.substr(4);
-  return target;
+bool Exists(const std::string& path) {
+  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::size_t NameStart(const std::string& path) {
+  const std::size_t cut = path.find_last_of("\\/:");
+  return cut == std::string::npos ? 0 : cut + 1;
+}
+
+std::string TemporaryPrefix(const std::string& target) {
+  const std::size_t start = NameStart(target);
+  return target.substr(0, start) + "." + target.substr(start) + ".tmp";
 }
 
 // A new, empty file with a unique name next to target; its name in tempPath.
-HANDLE CreateTempBeside(const std::string& target, std::string& tempPath) {
-  static std::atomic<unsigned> counter{0};
-  std::random_device entropy;
-  const std::size_t cut = target.find_last_of("\\/:");
-  const std::string directory = cut == std::string::npos ? std::string() : target.substr(0, cut + 1);
-  const std::string base = cut == std::string::npos ? target : target.substr(cut + 1);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = directory + "." + base + ".tmp" + std::to_string(::GetCurrentProcessId()) + "-" +
-               std::to_string(counter++) + "-" + std::to_string(entropy() % 1000000);
-    const HANDLE file = ::CreateFileA(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    const DWORD why = ::GetLastError();
-    if (file != INVALID_HANDLE_VALUE || (why != ERROR_FILE_EXISTS && why != ERROR_ALREADY_EXISTS))
-      return file;
+int CreateTemporary(const std::string& target, unsigned mode, OpenFile& temp,
+                    std::string& tempPath) {
+  int error = ERROR_FILE_EXISTS;
+  for (int attempt = 0; attempt < 100 && error == ERROR_FILE_EXISTS; ++attempt) {
+    tempPath = NewTemporaryName(target);
+    error = FileSystem::Current().Open(tempPath, FileSystem::OpenKind::kCreateNew, mode,
+                                       temp.Receive());
+    if (error == ERROR_ALREADY_EXISTS) error = ERROR_FILE_EXISTS;
   }
-  return INVALID_HANDLE_VALUE;
+  if (error != 0) tempPath.clear();
+  return error;
 }
 
-bool RewriteInPlace(const std::string& target, const std::string& data, std::string& error) {
-  FileHandle file(::CreateFileA(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) {
-    error = ErrorText("cannot open for writing", target, ::GetLastError());
-    return false;
-  }
-  if (!WriteAll(file.get(), data) || !::FlushFileBuffers(file.get()) || !file.Close()) {
-    error = ErrorText("cannot write", target, ::GetLastError());
-    return false;
-  }
-  return true;
-}
-
-bool Exists(const std::string& path) {
-  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+Status RewriteInPlace(const std::string& target, const std::string& data, FileStamp* written) {
+  FileSystem& fileSystem = FileSystem::Current();
+  OpenFile file;
+  int error = fileSystem.Open(target, FileSystem::OpenKind::kRewrite, 0, file.Receive());
+  if (error != 0) return OsError("cannot open for writing", target, error);
+  error = WriteAll(file.get(), data);
+  if (error == 0) error = fileSystem.Sync(file.get());
+  if (error == 0 && written != nullptr && !StampOfHandle(HandleOf(file), *written))
+    error = static_cast<int>(::GetLastError());
+  if (error == 0) error = file.Close();
+  return error == 0 ? Status::Ok() : OsError("cannot write", target, error);
 }
 
 // ReplaceFileA of an existing target, keeping its security and attributes.
@@ -156,9 +90,9 @@ bool MoveIntoPlace(const std::string& tempPath, const std::string& target, DWORD
   const bool existed = oldAttributes != INVALID_FILE_ATTRIBUTES;
   if (!(existed && ReplaceExisting(tempPath, target, why, note))) {
     if (!note.empty()) return false;
-    if (!::MoveFileExA(tempPath.c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      if (!existed) why = ::GetLastError();
+    const int error = FileSystem::Current().Rename(tempPath, target);
+    if (error != 0) {
+      if (!existed) why = static_cast<DWORD>(error);
       return false;
     }
   }
@@ -170,78 +104,165 @@ bool MoveIntoPlace(const std::string& tempPath, const std::string& target, DWORD
   return true;
 }
 
+// Whether the process named in a temporary's name still runs. A live writer
+// also holds its file unshared, which alone stops the deletion; this covers the
+// moment between closing the file and moving it into place.
+bool WriterLives(const std::string& name, std::size_t nameStart) {
+  const DWORD pid = static_cast<DWORD>(std::strtoul(name.c_str() + nameStart, nullptr, 10));
+  const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (process == nullptr) return ::GetLastError() == ERROR_ACCESS_DENIED;
+  const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  ::CloseHandle(process);
+  return running;
+}
+
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& data, std::string& error) {
-  if (IsDirectory(::GetFileAttributesA(path.c_str()))) {
-    error = "cannot read '" + path + "': it is a directory";
-    return false;
+std::string NewTemporaryName(const std::string& target) {
+  static std::atomic<unsigned> counter{0};
+  thread_local std::minstd_rand random{std::random_device{}()};
+  return TemporaryPrefix(target) + std::to_string(::GetCurrentProcessId()) + "-" +
+         std::to_string(counter++) + "-" + std::to_string(random() % 1000000);
+}
+
+std::string FinalTarget(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return path;
+  const HANDLE file = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return path;
+  char resolved[MAX_PATH + 16];
+  const DWORD length = ::GetFinalPathNameByHandleA(file, resolved, sizeof resolved, 0);
+  ::CloseHandle(file);
+  if (length == 0 || length >= sizeof resolved) return path;
+  std::string target(resolved, length);
+  // The answer carries the \\?\ prefix; plain paths work with every ANSI call.
+  if (target.rfind("\\\\?\\UNC\\", 0) == 0) return "\\\\" + target.substr(8);
+  if (target.rfind("\\\\?\\", 0) == 0) return target.substr(4);
+  return target;
+}
+
+bool StampOfHandle(HANDLE file, FileStamp& stamp) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(file, &info)) return false;
+  stamp.exists = true;
+  stamp.device = info.dwVolumeSerialNumber;
+  stamp.inode = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  stamp.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  const std::int64_t ticks =
+      static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                info.ftLastWriteTime.dwLowDateTime);
+  stamp.modifiedNs = ticks * 100;
+  return true;
+}
+
+int WriteAll(NativeFile file, const std::string& data) {
+  const char* next = data.data();
+  std::size_t left = data.size();
+  while (left > 0) {
+    std::size_t written = 0;
+    const int error = FileSystem::Current().Write(file, next, left, written);
+    if (error != 0) return error;
+    if (written == 0) return ERROR_WRITE_FAULT;  // no progress: do not spin
+    next += written;
+    left -= written;
   }
-  FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) {
-    error = ErrorText("cannot open", path, ::GetLastError());
-    return false;
+  return 0;
+}
+
+Status ReplaceResolved(const std::string& target, const std::string& data, FileStamp* written) {
+  const DWORD oldAttributes = ::GetFileAttributesA(target.c_str());
+  const bool existed = oldAttributes != INVALID_FILE_ATTRIBUTES;
+  if (IsDirectory(oldAttributes)) return OsError("cannot replace", target, ERROR_DIRECTORY);
+  FileSystem& fileSystem = FileSystem::Current();
+  OpenFile temp;
+  std::string tempPath;
+  int error = CreateTemporary(target, 0666, temp, tempPath);
+  if (error != 0) {
+    // No new file may be made in the directory, but the file itself may be writable.
+    if (existed && error == ERROR_ACCESS_DENIED && !(oldAttributes & FILE_ATTRIBUTE_READONLY))
+      return RewriteInPlace(target, data, written);
+    return OsError("cannot create a file beside", target, error);
   }
+  error = WriteAll(temp.get(), data);
+  if (error == 0) error = fileSystem.Sync(temp.get());
+  const int closeError = temp.Close();
+  if (error == 0) error = closeError;
+  DWORD why = static_cast<DWORD>(error);
+  std::string note;
+  if (error != 0 || !MoveIntoPlace(tempPath, target, oldAttributes, why, note)) {
+    (void)fileSystem.Remove(tempPath);
+    return Status::IOError(OsError("cannot write", target, static_cast<int>(why)).message() + note);
+  }
+  if (written != nullptr) return StampFile(target, *written);
+  return Status::Ok();
+}
+
+void RemoveStaleTemporaries(const std::string& target) {
+  const std::string prefix = TemporaryPrefix(target);
+  const std::string directory = target.substr(0, NameStart(target));
+  WIN32_FIND_DATAA found;
+  const HANDLE search = ::FindFirstFileA((prefix + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  const std::size_t nameStart = prefix.size() - directory.size();
+  do {
+    const std::string name = found.cFileName;
+    // Only "<prefix><digits>-<digits>-<digits>": never a ".old" copy kept after a failure.
+    int dashes = 0;
+    bool digit = false, shaped = name.size() > nameStart;
+    for (std::size_t i = nameStart; shaped && i < name.size(); ++i) {
+      if (name[i] >= '0' && name[i] <= '9') {
+        digit = true;
+      } else if (name[i] == '-' && digit && dashes < 2) {
+        ++dashes;
+        digit = false;
+      } else {
+        shaped = false;
+      }
+    }
+    if (shaped && dashes == 2 && digit && !WriterLives(name, nameStart))
+      (void)FileSystem::Current().Remove(directory + name);
+  } while (::FindNextFileA(search, &found));
+  ::FindClose(search);
+}
+
+Status ReadWholeFile(const std::string& path, std::string& data, FileStamp* stamp) {
+  if (IsDirectory(::GetFileAttributesA(path.c_str())))
+    return OsError("cannot read", path, ERROR_DIRECTORY);
+  FileSystem& fileSystem = FileSystem::Current();
+  OpenFile file;
+  int error = fileSystem.Open(path, FileSystem::OpenKind::kRead, 0, file.Receive());
+  if (error != 0) return OsError("cannot open", path, error);
+  FileStamp seen;
+  if (!StampOfHandle(HandleOf(file), seen)) return OsError("cannot open", path, ::GetLastError());
   std::string content;
-  LARGE_INTEGER size;
-  if (::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 && size.QuadPart < (1LL << 31))
-    content.reserve(static_cast<std::size_t>(size.QuadPart));
+  if (seen.size > 0 && seen.size < (1ull << 31)) content.reserve(static_cast<std::size_t>(seen.size));
   char buffer[65536];
   for (;;) {
-    DWORD got = 0;
-    if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
-      error = ErrorText("cannot read", path, ::GetLastError());
-      return false;
-    }
+    std::size_t got = 0;
+    error = fileSystem.Read(file.get(), buffer, sizeof buffer, got);
+    if (error != 0) return OsError("cannot read", path, error);
     if (got == 0) break;
     content.append(buffer, got);
   }
   data.swap(content);
-  return true;
+  if (stamp != nullptr) *stamp = seen;
+  return Status::Ok();
 }
 
-bool CreateEmptyFile(const std::string& path) {
-  FileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  return file.valid() && file.Close();
+Status CreateEmptyFile(const std::string& path) {
+  OpenFile file;
+  const int error =
+      FileSystem::Current().Open(path, FileSystem::OpenKind::kCreateNew, 0666, file.Receive());
+  if (error != 0 && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+    return OsError("cannot create", path, error);
+  return Status::Ok();
 }
 
-bool ReplaceFileContents(const std::string& path, const std::string& data, std::string& error) {
-  if (path.empty()) {
-    error = "cannot write a file without a name";
-    return false;
-  }
-  const std::string target = FinalTarget(path);
-  const DWORD oldAttributes = ::GetFileAttributesA(target.c_str());
-  const bool existed = oldAttributes != INVALID_FILE_ATTRIBUTES;
-  if (IsDirectory(oldAttributes)) {
-    error = "cannot replace '" + target + "': it is a directory";
-    return false;
-  }
-  std::string tempPath;
-  FileHandle temp(CreateTempBeside(target, tempPath));
-  if (!temp.valid()) {
-    const DWORD why = ::GetLastError();
-    // No new file may be made in the directory, but the file itself may be writable.
-    if (existed && why == ERROR_ACCESS_DENIED && !(oldAttributes & FILE_ATTRIBUTE_READONLY))
-      return RewriteInPlace(target, data, error);
-    error = ErrorText("cannot create a file beside", target, why);
-    return false;
-  }
-  bool ok = WriteAll(temp.get(), data) && ::FlushFileBuffers(temp.get());
-  DWORD why = ok ? 0 : ::GetLastError();
-  if (!temp.Close() && ok) {
-    ok = false;
-    why = ::GetLastError();
-  }
-  std::string note;
-  if (!ok || !MoveIntoPlace(tempPath, target, oldAttributes, why, note)) {
-    error = ErrorText("cannot write", target, why) + note;
-    ::DeleteFileA(tempPath.c_str());
-    return false;
-  }
-  return true;
+Status ReplaceFileContents(const std::string& path, const std::string& data, FileStamp* written) {
+  if (path.empty()) return Status::Invalid("cannot write a file without a name");
+  return ReplaceResolved(FinalTarget(path), data, written);
 }
 
 }  // namespace platform

@@ -20,6 +20,9 @@ Status OsError(const char* what, const std::string& path, int osError) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
       return Status::NotFound(std::move(message));
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return Status::AlreadyExists(std::move(message));
     case ERROR_LOCK_VIOLATION:
     case ERROR_SHARING_VIOLATION:
       return Status::Locked(std::move(message));

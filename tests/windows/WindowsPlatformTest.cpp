@@ -79,7 +79,7 @@ TEST(WindowsStringTable, StoreOpensTheFileTheTableNamesInTheCurrentDirectory) {
   EXPECT_EQ(dir.EntryCount(), 1);
 
   std::string cwd;
-  ASSERT_TRUE(dezov::platform::CurrentDirectory(cwd));
+  ASSERT_TRUE(dezov::platform::CurrentDirectory(cwd).ok());
   CXmlIni joined;
   EXPECT_TRUE(joined.OpenAtExeDirectory("table-named.xml")) << joined.GetLastErrMsg();
   EXPECT_EQ(joined.GetFileName(), cwd + "\\table-named.xml");
@@ -88,8 +88,9 @@ TEST(WindowsStringTable, StoreOpensTheFileTheTableNamesInTheCurrentDirectory) {
 class WindowsReplaceTest : public ::testing::Test {
  protected:
   bool Replace(const std::string& data) {
-    error.clear();
-    return dezov::platform::ReplaceFileContents(path, data, error);
+    const dezov::Status status = dezov::platform::ReplaceFileContents(path, data);
+    error = status.message();
+    return status.ok();
   }
   TempDir dir;
   std::string path = dir.File("target.txt");
@@ -106,7 +107,7 @@ TEST_F(WindowsReplaceTest, CreatesAndReplacesWithoutLeftoversKeepingAttributes) 
   EXPECT_EQ(dir.EntryCount(), 1);
 
   std::string data;
-  ASSERT_TRUE(dezov::platform::ReadWholeFile(path, data, error)) << error;
+  ASSERT_TRUE(dezov::platform::ReadWholeFile(path, data).ok());
   EXPECT_EQ(data.size(), 200000u);
 }
 
@@ -125,15 +126,17 @@ TEST_F(WindowsReplaceTest, RefusalsKeepTheOldFileAndLeaveNoTemporaryFile) {
 
   const std::string sub = dir.File("sub");
   ASSERT_TRUE(::CreateDirectoryA(sub.c_str(), nullptr));
-  EXPECT_FALSE(dezov::platform::ReplaceFileContents(sub, "new", error));
-  EXPECT_FALSE(dezov::platform::ReplaceFileContents(dir.File("none\\x.txt"), "new", error));
-  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(dezov::platform::ReplaceFileContents(sub, "new").ok());
+  const dezov::Status noFolder = dezov::platform::ReplaceFileContents(dir.File("none\\x.txt"), "new");
+  EXPECT_FALSE(noFolder.ok());
+  EXPECT_FALSE(noFolder.message().empty());
   EXPECT_EQ(dir.EntryCount(), 2);
 
   std::string data = "kept";
-  EXPECT_FALSE(dezov::platform::ReadWholeFile(sub, data, error));
-  EXPECT_FALSE(dezov::platform::ReadWholeFile(dir.File("missing"), data, error));
-  EXPECT_NE(error.find("missing"), std::string::npos) << error;
+  EXPECT_FALSE(dezov::platform::ReadWholeFile(sub, data).ok());
+  const dezov::Status missing = dezov::platform::ReadWholeFile(dir.File("missing"), data);
+  EXPECT_TRUE(missing.IsNotFound());
+  EXPECT_NE(missing.message().find("missing"), std::string::npos) << missing.message();
   EXPECT_EQ(data, "kept");
   EXPECT_TRUE(dezov::platform::FileExists(sub));
   EXPECT_FALSE(dezov::platform::FileExists(dir.File("missing")));
