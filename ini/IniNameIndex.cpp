@@ -7,16 +7,6 @@
 namespace dezov {
 namespace {
 
-// FNV-1a over the folded bytes: equal for names that NamesEqual calls equal.
-std::size_t HashName(std::string_view name) {
-  std::uint64_t hash = 14695981039346656037ull;
-  for (char c : name) {
-    hash ^= FoldAscii(static_cast<unsigned char>(c));
-    hash *= 1099511628211ull;
-  }
-  return static_cast<std::size_t>(hash ^ (hash >> 29));
-}
-
 // Lists this long cannot be numbered in 32 bits; they are scanned instead.
 constexpr std::size_t kMaxIndexed = std::numeric_limits<std::uint32_t>::max() - 1;
 
@@ -50,7 +40,7 @@ template <class Item>
 void NamePositionTable::Insert(const std::vector<Item*>& items, std::uint32_t position) {
   const std::string& name = items[position]->strName;
   const std::size_t mask = slots_.size() - 1;
-  std::size_t slot = HashName(name) & mask;
+  std::size_t slot = NameHash(name) & mask;
   for (; slots_[slot] != 0; slot = (slot + 1) & mask)
     if (NamesEqual(items[slots_[slot] - 1]->strName, name)) return;  // first one stays
   slots_[slot] = position + 1;
@@ -61,7 +51,7 @@ long NamePositionTable::Find(const std::vector<Item*>& items, std::string_view n
   if (items.size() > kMaxIndexed) return ScanFor(items, name);
   if (!built_ || count_ != items.size()) Build(items, items.size());
   const std::size_t mask = slots_.size() - 1;
-  for (std::size_t slot = HashName(name) & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+  for (std::size_t slot = NameHash(name) & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
     const std::size_t position = slots_[slot] - 1;
     if (NamesEqual(items[position]->strName, name)) return static_cast<long>(position);
   }
@@ -88,7 +78,7 @@ void NamePositionTable::DeleteSlot(const std::vector<Item*>& items, std::size_t 
   const std::size_t mask = slots_.size() - 1;
   std::size_t hole = slot;
   for (std::size_t next = (slot + 1) & mask; slots_[next] != 0; next = (next + 1) & mask) {
-    const std::size_t home = HashName(items[slots_[next] - 1]->strName) & mask;
+    const std::size_t home = NameHash(items[slots_[next] - 1]->strName) & mask;
     const bool homeAfterHole =
         hole <= next ? (hole < home && home <= next) : (hole < home || home <= next);
     if (!homeAfterHole) {
@@ -110,7 +100,7 @@ void NamePositionTable::Erased(const std::vector<Item*>& items, std::size_t posi
   const std::uint32_t removed = static_cast<std::uint32_t>(position + 1);
   const std::size_t mask = slots_.size() - 1;
   std::size_t found = slots_.size();
-  for (std::size_t slot = HashName(name) & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+  for (std::size_t slot = NameHash(name) & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
     if (slots_[slot] == removed) {
       found = slot;
       break;

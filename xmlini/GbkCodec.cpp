@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "../text/TextUtil.h"
 #include "Gb18030FourByte.h"
 
 namespace dezov {
@@ -69,12 +70,6 @@ GbkCodec::GbkCodec() {
 }
 
 GbkCodec::~GbkCodec() = default;
-
-bool IsAscii(std::string_view text) {
-  for (char c : text)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
 
 bool GbkCodec::NeedsFourBytes(char32_t codePoint, unsigned char bytes[4]) {
   if (codePoint < 0x80 || !EncodeFourByteSequence(codePoint, bytes)) return false;

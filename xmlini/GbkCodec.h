@@ -56,9 +56,6 @@ class GbkCodec {
   const XMLCh* encoding_name_ = u"";
 };
 
-// True when every byte is below 0x80.
-bool IsAscii(std::string_view text);
-
 // True when XML 1.0 can carry the text as character data: no control
 // characters other than tab, line feed and carriage return, no lone
 // surrogates, no U+FFFE or U+FFFF.

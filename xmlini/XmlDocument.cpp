@@ -16,24 +16,13 @@ constexpr int kIndexAfterVisits = 48;
 }  // namespace
 
 NameQuery::NameQuery(std::string_view gbkName, GbkCodec& codec)
-    : gbk_(gbkName), folded_(FoldName(gbkName)), ascii_(IsAscii(gbkName)), codec_(&codec) {}
+    : gbk_(gbkName), folded_(FoldName(gbkName)), codec_(&codec) {}
 
 bool NameQuery::Matches(const XMLCh* domName) const {
   if (domName == nullptr) return false;
-  if (ascii_) {
-    // While the DOM name is ASCII its GBK form is the same bytes: compare the
-    // UTF-16 units directly without converting anything.
-    std::size_t i = 0;
-    for (; i < gbk_.size(); ++i) {
-      const XMLCh c = domName[i];
-      if (c == 0) return false;
-      if (c >= 0x80) break;
-      if (FoldAscii(static_cast<unsigned char>(c)) !=
-          FoldAscii(static_cast<unsigned char>(gbk_[i])))
-        return false;
-    }
-    if (i == gbk_.size()) return domName[i] == 0;
-  }
+  // Most names are ASCII: decided on the UTF-16 units without converting.
+  const AsciiMatch quick = MatchAsciiUnits(domName, gbk_);
+  if (quick != AsciiMatch::kUndecided) return quick == AsciiMatch::kEqual;
   return NamesEqual(codec_->Encode(domName), gbk_);
 }
 
@@ -61,10 +50,7 @@ XmlDocument::~XmlDocument() { document_->release(); }
 std::string XmlDocument::FoldedName(const DOMNode* element) const {
   const XMLCh* name = element->getNodeName();
   std::string folded;
-  for (const XMLCh* c = name; *c; ++c) {
-    if (*c >= 0x80) return FoldName(codec_->Encode(name));
-    folded.push_back(static_cast<char>(FoldAscii(static_cast<unsigned char>(*c))));
-  }
+  if (!FoldAsciiUnits(name, folded)) folded = FoldName(codec_->Encode(name));
   return folded;
 }
 

@@ -38,7 +38,6 @@ class NameQuery {
  private:
   std::string gbk_;
   std::string folded_;
-  bool ascii_;
   GbkCodec* codec_;
 };
 

@@ -128,7 +128,7 @@ void CXmlIni::ResetContent() {}
 bool CXmlIni::OpenResolvedName(const char* fileName) {
   strLastErrMsg.clear();
   std::string name;
-  if (!dezov::LoadResourceText(name, fileName)) dezov::AssignText(name, fileName);
+  if (!dezov::LoadResourceText(name, fileName)) name = dezov::OrEmpty(fileName);
 
   if (!dezov::platform::FileExists(name)) {
     if (!dezov::CreateDefaultDocument(name)) strLastErrMsg = "open xml file error";

@@ -49,19 +49,6 @@ TEST(SplitString, EveryDelimiterEndsAPieceButATrailingOneAddsNothing) {
   Pieces kept{"first"};
   SplitString("10:20", ':', kept);
   EXPECT_EQ(kept, (Pieces{"first", "10", "20"}));
-
-  Pieces bounded;
-  SplitString("ab\0cd", ',', bounded, 5);  // a NUL stops everything
-  EXPECT_EQ(bounded, Pieces{});
-}
-
-TEST(AssignText, NullEmptiesAndSelfReferenceIsSafe) {
-  std::string target = "something";
-  dezov::AssignText(target, nullptr);
-  EXPECT_EQ(target, "");
-  target = "hello world";
-  dezov::AssignText(target, target.c_str() + 6);
-  EXPECT_EQ(target, "world");
 }
 
 TEST(LoadResourceText, SmallIntegersAreIdsResolvedThroughTheHostTable) {
@@ -80,12 +67,26 @@ TEST(LoadResourceText, SmallIntegersAreIdsResolvedThroughTheHostTable) {
   ClearHostStrings();
 }
 
-TEST(NameCompare, IgnoresOnlyTheCaseOfAsciiLetters) {
+TEST(NameRule, IgnoresOnlyTheCaseOfAsciiLettersInEveryForm) {
   EXPECT_TRUE(dezov::NamesEqual("Deploy", "DEPLOY"));
   EXPECT_FALSE(dezov::NamesEqual("DEPLOY", "DEPLOY1"));
   EXPECT_FALSE(dezov::NamesEqual("[", "{"));  // 0x5B and 0x7B differ by 0x20 but are no letters
   EXPECT_FALSE(dezov::NamesEqual("\xC0", "\xE0"));
   EXPECT_EQ(dezov::FoldName("AbC\xC0"), "abc\xC0");
+  EXPECT_EQ(dezov::NameHash("Deploy1"), dezov::NameHash("dEPLOY1"));
+
+  // The unconverted UTF-16 comparison agrees with NamesEqual, or defers.
+  using dezov::AsciiMatch;
+  EXPECT_EQ(dezov::MatchAsciiUnits(u"Deploy", "DEPLOY"), AsciiMatch::kEqual);
+  EXPECT_EQ(dezov::MatchAsciiUnits(u"Deplo", "DEPLOY"), AsciiMatch::kDifferent);
+  EXPECT_EQ(dezov::MatchAsciiUnits(u"Deploy1", "DEPLOY"), AsciiMatch::kDifferent);
+  EXPECT_EQ(dezov::MatchAsciiUnits(u"{", "["), AsciiMatch::kDifferent);
+  EXPECT_EQ(dezov::MatchAsciiUnits(u"A\u4E2D", "a\xD6\xD0"), AsciiMatch::kUndecided);
+  EXPECT_EQ(dezov::MatchAsciiUnits(u"B\u4E2D", "a\xD6\xD0"), AsciiMatch::kDifferent);
+  std::string folded;
+  EXPECT_TRUE(dezov::FoldAsciiUnits(u"AbC", folded));
+  EXPECT_EQ(folded, "abc");
+  EXPECT_FALSE(dezov::FoldAsciiUnits(u"A\u4E2D", folded));
 }
 
 TEST(Numbers, ReadAndWriteLikeTheCLocaleAndNeverOverflowOrCut) {

@@ -1,7 +1,10 @@
+#include "TextUtil.h"
+
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
-#include "TextUtil.h"
+#include "../platform/Platform.h"
 
 namespace dezov {
 
@@ -29,6 +32,27 @@ void FormatString(std::string& target, const char* format, ...) {
   va_end(again);
   if (text.size() > kFormatLimit) text.resize(kFormatLimit);
   target.swap(text);
+}
+
+void SplitString(const char* text, char delimiter, std::vector<std::string>& pieces) {
+  text = OrEmpty(text);
+  const std::size_t size = std::strlen(text);
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (text[i] == delimiter) {
+      pieces.emplace_back(text + start, i - start);
+      start = i + 1;
+    }
+  }
+  if (size > start) pieces.emplace_back(text + start, size - start);
+}
+
+bool LoadResourceText(std::string& target, const char* source) {
+  const auto value = reinterpret_cast<std::uintptr_t>(source);
+  if (value == 0 || value > 0xFFFF) return false;
+  std::string text;
+  if (platform::LoadHostString(static_cast<unsigned int>(value), text)) target.swap(text);
+  return true;
 }
 
 }  // namespace dezov
