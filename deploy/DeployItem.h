@@ -1,5 +1,5 @@
-// One loaded deployment of the resolver, and the small pieces of text work the
-// lookups share. Internal to the library.
+// One loaded deployment of the resolver, and the rules by which its domains
+// serve keys. Internal to the library.
 #ifndef DEZOV20_DEPLOY_DEPLOY_ITEM_H
 #define DEZOV20_DEPLOY_DEPLOY_ITEM_H
 
@@ -24,22 +24,15 @@ struct CDeployItem {
 
 namespace dezov {
 
-// Deployment names the trade and history lookups combine.
-constexpr char kBranchDeployment[] = "YYB";
-constexpr char kExchangeDeployment[] = "JYS";
-constexpr char kDateDeployment[] = "RQ";
-
 // True when domain `index` of item serves key (text deployment) or overlaps
-// the key range [key, keyEnd] (range deployment). Byte-wise, case-sensitive.
+// the key range [key, keyEnd] (range deployment). Byte-wise, case-sensitive;
+// keys and bounds compare as byte strings, never as numbers.
 bool DomainMatches(const CDeployItem& item, std::size_t index, const std::string& key,
                    const std::string& keyEnd);
 
 // Every ':'-separated name of list that contains text, in list order, each
 // followed by ':'; "" when none does.
-std::string FilterDomains(std::string list, std::string text);
-
-// Overwrites each of the first n bytes of buffer equal to from with to.
-void ReplaceChar(std::size_t n, char* buffer, char from, char to);
+std::string FilterDomains(const std::string& list, const std::string& text);
 
 // The first piece of text cut at delimiter; "" when there is none.
 std::string FirstPiece(const std::string& text, char delimiter);

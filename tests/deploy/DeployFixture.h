@@ -48,26 +48,36 @@ inline void LoadExample(CKdDeploy& resolver) {
   LoadXml(resolver, testing_support::ReadBytes(testing_support::SourceFile("examples/deploy.xml")));
 }
 
-// One question: a lookup by short name with its arguments, and the answer.
+// One question: a lookup by its member name with its arguments, and the answer.
 struct Ask {
-  const char* call;
+  std::string call;
   std::vector<std::string> args;
   std::string answer;
 };
 
-// The resolver's answer; "Query" answers "true:name" or "false:name".
+// The resolver's answer; GetNextQueryDomain answers "true:name" or "false:name".
 inline std::string Answer(CKdDeploy& d, const Ask& q) {
-  const std::vector<std::string>& a = q.args;
-  const std::string call = q.call;
-  if (call == "Str") return d.GetDomainStr(a[0], a[1], a[2]);
-  if (call == "Domain") return d.GetDomain(a[0], a[1], a[2]);
-  if (call == "NextStr") return d.GetNextDomainStr(a[0], a[1], a[2], a[3]);
-  if (call == "Next") return d.GetNextDomain(a[0], a[1], a[2], a[3]);
-  if (call == "Mul") return d.GetMulTradeDomain(a[0], a[1]);
-  if (call == "History") return d.GetHistoryDomain(a[0], a[1], a[2], a[3]);
-  std::string result = "stale";
-  const bool found = d.GetNextQueryDomain(a[0], a[1], a[2], result);
-  return (found ? "true:" : "false:") + result;
+  std::vector<std::string> a = q.args;
+  a.resize(4);
+  const std::string& call = q.call;
+  if (call == "GetScheme") return std::to_string(d.GetScheme());
+  if (call == "GetDomainStr") return d.GetDomainStr(a[0], a[1], a[2]);
+  if (call == "GetDomain") return d.GetDomain(a[0], a[1], a[2]);
+  if (call == "GetNextDomainStr") return d.GetNextDomainStr(a[0], a[1], a[2], a[3]);
+  if (call == "GetNextDomain") return d.GetNextDomain(a[0], a[1], a[2], a[3]);
+  if (call == "GetMulTradeDomain") return d.GetMulTradeDomain(a[0], a[1]);
+  if (call == "GetTradeDomain") {
+    const std::string before = a[0] + "/" + a[1];
+    const std::string answer = d.GetTradeDomain(a[0], a[1]);
+    return before == a[0] + "/" + a[1] ? answer : "changed its arguments";
+  }
+  if (call == "GetHistoryDomain") return d.GetHistoryDomain(a[0], a[1], a[2], a[3]);
+  if (call == "GetNextQueryDomain") {
+    std::string result = "stale";
+    const bool found = d.GetNextQueryDomain(a[0], a[1], a[2], result);
+    return (found ? "true:" : "false:") + result;
+  }
+  return "unknown call " + call;
 }
 
 inline void ExpectAnswers(CKdDeploy& d, const std::vector<Ask>& questions) {
