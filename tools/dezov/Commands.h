@@ -2,23 +2,35 @@
 #ifndef DEZOV_TOOL_COMMANDS_H
 #define DEZOV_TOOL_COMMANDS_H
 
-namespace CLI {
-class App;
-}  // namespace CLI
+#include <CLI/CLI.hpp>
+
+#include <memory>
+
+#include "Session.h"
 
 namespace dezov {
 namespace tool {
-
-class Session;
 
 // dezov xml FILE ...: sections, keys, values, attributes and records of an XML store.
 void AddXmlCommands(CLI::App& app, Session& session);
 // dezov ini FILE ...: sections, keys and values of an INI file.
 void AddIniCommands(CLI::App& app, Session& session);
-// dezov deploy FILE ...: the deployment resolver's answers.
+// dezov deploy FILE ...: the deployment resolver's answers and the description's check.
 void AddDeployCommands(CLI::App& app, Session& session);
 // dezov demo: a walk through the resolver on the shipped example.
 void AddDemoCommand(CLI::App& app, Session& session);
+
+// Adds the subcommand name to group; when the command line chooses it, the
+// session's action becomes run(session, *args), with the arguments parsed by then.
+template <class Args, class Run>
+CLI::App* AddCommand(CLI::App& group, Session& session, const std::shared_ptr<Args>& args,
+                     const char* name, const char* help, Run run) {
+  CLI::App* command = group.add_subcommand(name, help);
+  command->callback([&session, args, run] {
+    session.action = [&session, args, run] { return run(session, *args); };
+  });
+  return command;
+}
 
 }  // namespace tool
 }  // namespace dezov

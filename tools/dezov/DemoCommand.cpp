@@ -120,7 +120,7 @@ int RunDemo(Session& session, const DemoArgs& args) {
   resolver.InitDeloy(&store);
 
   session.PrintAsIs("");
-  for (const auto& line : DeploymentTableLines(DescribeDeployments(store)))
+  for (const auto& line : DeploymentTableLines(ReadDeployDescription(store)))
     session.Print("  " + line);
   session.Print("  " + SchemeText(resolver.GetScheme()));
   Walk(session, resolver);
@@ -131,15 +131,13 @@ int RunDemo(Session& session, const DemoArgs& args) {
 
 void AddDemoCommand(CLI::App& app, Session& session) {
   auto args = std::make_shared<DemoArgs>();
-  CLI::App* demo = app.add_subcommand(
-      "demo", "Walk through the resolver's answers on the shipped example deployment");
+  CLI::App* demo =
+      AddCommand(app, session, args, "demo",
+                 "Walk through the resolver's answers on the shipped example deployment", RunDemo);
   CLI::Option* file = demo->add_option(
       "FILE", args->file, "deployment description to use instead of examples/deploy.xml");
   demo->add_flag("--builtin", args->builtin, "use the copy of the example built into dezov")
       ->excludes(file);
-  demo->callback([&session, args] {
-    session.action = [&session, args] { return RunDemo(session, *args); };
-  });
 }
 
 }  // namespace tool

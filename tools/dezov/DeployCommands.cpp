@@ -7,6 +7,7 @@
 
 #include "Commands.h"
 #include "DeploymentTable.h"
+#include "deploy/DeployDescription.h"
 #include "KdDeploy.h"
 #include "Session.h"
 #include "ToolError.h"
@@ -29,7 +30,8 @@ struct DeployArgs {
   bool firstPart = false;
 };
 
-using DeployCommand = int (*)(Session&, CKdDeploy&, const DeployArgs&);
+// A command that asks the resolver loaded from FILE.
+using LookupCommand = int (*)(Session&, CKdDeploy&, const DeployArgs&);
 
 // The domain string, or with --first its first ':'-separated name.
 std::string Answer(const std::string& domain, bool firstPart) {
@@ -40,13 +42,14 @@ std::string Request(const DeployArgs& args) {
   return Quoted(args.key) + (args.keyEnd.empty() ? "" : ".." + Quoted(args.keyEnd));
 }
 
-int Show(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
+int Show(Session& session, const DeployArgs& args) {
   CXmlIni store;
   OpenXmlFile(store, args.file);
-  const auto deployments = DescribeDeployments(store);
-  if (deployments.empty()) throw NotFound(args.file + ": no deployments (section DEPLOY)");
-  for (const auto& line : DeploymentTableLines(deployments)) session.Print(line);
-  session.Print(SchemeText(resolver.GetScheme()));
+  const DeployDescription description = ReadDeployDescription(store);
+  if (description.deployments.empty())
+    throw NotFound(args.file + ": no deployments (section DEPLOY)");
+  for (const auto& line : DeploymentTableLines(description)) session.Print(line);
+  session.Print(SchemeText(SchemeOf(description)));
   return kExitOk;
 }
 
@@ -102,24 +105,18 @@ int History(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
   return kExitOk;
 }
 
-// Loads the resolver from the file, then runs the command on it.
-int RunLoaded(Session& session, const DeployArgs& args, DeployCommand run) {
-  CKdDeploy resolver;
-  {
-    CXmlIni store;
-    OpenXmlFile(store, args.file);
-    resolver.InitDeloy(&store);
-  }
-  return run(session, resolver, args);
-}
-
-CLI::App* AddCommand(CLI::App& group, Session& session, const std::shared_ptr<DeployArgs>& args,
-                     const char* name, const char* help, DeployCommand run) {
-  CLI::App* command = group.add_subcommand(name, help);
-  command->callback([&session, args, run] {
-    session.action = [&session, args, run] { return RunLoaded(session, *args, run); };
-  });
-  return command;
+// The command run on a resolver loaded from the file; the store is gone
+// before the resolver answers, as in the programs that use it.
+auto Loaded(LookupCommand run) {
+  return [run](Session& session, const DeployArgs& args) {
+    CKdDeploy resolver;
+    {
+      CXmlIni store;
+      OpenXmlFile(store, args.file);
+      resolver.InitDeloy(&store);
+    }
+    return run(session, resolver, args);
+  };
 }
 
 }  // namespace
@@ -139,7 +136,7 @@ void AddDeployCommands(CLI::App& app, Session& session) {
   CLI::App* domain = AddCommand(*deploy, session, args, "domain",
                                 "Print the first domain of a deployment serving KEY "
                                 "(or the range KEY..KEYEND); exit status 1 when none",
-                                Domain);
+                                Loaded(Domain));
   domain->add_option("NAME", args->name, "deployment name")->required();
   domain->add_option("KEY", args->key, "match text, or lower end of the range")->required();
   domain->add_option("KEYEND", args->keyEnd, "upper end of the range (range deployments)");
@@ -148,7 +145,7 @@ void AddDeployCommands(CLI::App& app, Session& session) {
   CLI::App* next = AddCommand(*deploy, session, args, "next",
                               "Print the next domain serving the request after CURRENT; "
                               "exit status 1 when none",
-                              NextDomain);
+                              Loaded(NextDomain));
   next->add_option("NAME", args->name, "deployment name")->required();
   next->add_option("KEY", args->key, "match text, or lower end of the range")->required();
   next->add_option("KEYEND", args->keyEnd, "upper end of the range; \"\" for text deployments")
@@ -159,13 +156,13 @@ void AddDeployCommands(CLI::App& app, Session& session) {
   CLI::App* trade = AddCommand(*deploy, session, args, "trade",
                                "Print the trade domain list, then its first domain; "
                                "exit status 1 when the list is empty",
-                               Trade);
+                               Loaded(Trade));
   trade->add_option("YYBKEY", args->yybKey, "key looked up in the YYB deployment")->required();
   trade->add_option("JYSKEY", args->jysKey, "key looked up in the JYS deployment")->required();
 
   CLI::App* nextQuery = AddCommand(*deploy, session, args, "next-query",
                                    "Print the trade domain after CURRENT; exit status 1 when none",
-                                   NextQuery);
+                                   Loaded(NextQuery));
   nextQuery->add_option("YYBKEY", args->yybKey, "key looked up in the YYB deployment")->required();
   nextQuery->add_option("JYSKEY", args->jysKey, "key looked up in the JYS deployment")->required();
   nextQuery->add_option("CURRENT", args->current, "the current trade domain name")->required();
@@ -173,7 +170,7 @@ void AddDeployCommands(CLI::App& app, Session& session) {
   CLI::App* history = AddCommand(*deploy, session, args, "history",
                                  "Print the history domain for a YYB key and an RQ key range; "
                                  "exit status 1 when none",
-                                 History);
+                                 Loaded(History));
   history->add_option("YYBKEY", args->yybKey, "key looked up in the YYB deployment")->required();
   history->add_option("RQKEY", args->key, "lower end of the RQ key range")->required();
   history->add_option("RQKEYEND", args->keyEnd, "upper end of the RQ key range")->required();

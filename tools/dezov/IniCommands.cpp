@@ -13,6 +13,7 @@
 #include "Session.h"
 #include "ini/IniLastError.h"
 #include "ToolError.h"
+#include "text/TextUtil.h"
 
 namespace dezov {
 namespace tool {
@@ -30,7 +31,6 @@ struct IniArgs {
   std::string delimiter;
 };
 
-using IniCommand = int (*)(Session&, const IniArgs&);
 
 void OpenIni(CKdIni& store, const std::string& file) {
   RequireExistingFile(file);
@@ -52,18 +52,6 @@ void WriteIni(CKdIni& store, const std::string& file) {
 bool HasKey(CKdIni& store, const std::string& section, const std::string& key) {
   return store.GetValue(section.c_str(), key.c_str(), "\x01") ==
          store.GetValue(section.c_str(), key.c_str(), "\x02");
-}
-
-// How many fields GetSubValue sees: a delimiter at the very end opens no field.
-std::size_t FieldCount(const std::string& value, char delimiter) {
-  std::size_t count = 0;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < value.size(); ++i)
-    if (value[i] == delimiter) {
-      ++count;
-      start = i + 1;
-    }
-  return value.size() > start ? count + 1 : count;
 }
 
 std::string KeyText(const IniArgs& args) { return Quoted("[" + args.section + "] " + args.key); }
@@ -146,20 +134,13 @@ int SubValue(Session& session, const IniArgs& args) {
   OpenIni(store, args.file);
   if (!HasKey(store, section, key)) throw NotFound("no key " + KeyText(args));
   const std::string value = store.GetValue(section.c_str(), key.c_str());
-  if (static_cast<std::size_t>(args.index) >= FieldCount(value, delimiter[0]))
+  std::vector<std::string> fields;  // as GetSubValue cuts the value
+  SplitString(value.c_str(), delimiter[0], fields);
+  if (static_cast<std::size_t>(args.index) >= fields.size())
     throw NotFound("the value of " + KeyText(args) + " has no field " +
                    std::to_string(args.index));
   session.Print(store.GetSubValue(section.c_str(), key.c_str(), args.index, delimiter[0]));
   return kExitOk;
-}
-
-CLI::App* AddCommand(CLI::App& group, Session& session, const std::shared_ptr<IniArgs>& args,
-                     const char* name, const char* help, IniCommand run) {
-  CLI::App* command = group.add_subcommand(name, help);
-  command->callback([&session, args, run] {
-    session.action = [&session, args, run] { return run(session, *args); };
-  });
-  return command;
 }
 
 void AddSectionAndKey(CLI::App* command, IniArgs& args) {

@@ -13,7 +13,6 @@
 #include "Session.h"
 #include "ToolError.h"
 #include "Transcoder.h"
-#include "XmlIni.h"
 
 #ifndef DEZOV_VERSION
 #define DEZOV_VERSION "unknown"
@@ -29,9 +28,6 @@ void PrintError(const std::string& message) {
 
 // Runs the chosen command; the answer reaches stdout only when it succeeded.
 int RunAction(Session& session) {
-  // The XML library's exceptions live in its memory: it must stay started
-  // until they are handled, also when the store that threw is gone.
-  const CXmlIni keepXmlLibraryStarted;
   int status = kExitFailure;
   try {
     status = session.action();

@@ -8,6 +8,7 @@
 
 #include "ToolError.h"
 #include "Transcoder.h"
+#include "text/TextUtil.h"
 
 namespace dezov {
 namespace tool {
@@ -16,12 +17,6 @@ namespace {
 constexpr const char* kUtf8 = "UTF-8";
 constexpr const char* kGbk = "GBK";
 constexpr const char* kRawHint = "; --raw passes bytes unchanged";
-
-bool IsAscii(const std::string& text) {
-  for (const char c : text)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
 
 std::string Hex(unsigned value, int digits) {
   char buffer[16];

@@ -13,8 +13,6 @@ class TerminalText {
  public:
   // Converts for a terminal speaking codeset (e.g. "UTF-8").
   explicit TerminalText(std::string codeset);
-  // The terminal's encoding.
-  const std::string& codeset() const { return codeset_; }
   // text typed by the user as GBK; throws a Failure naming `what` when the
   // text is not valid in the terminal's encoding or GBK cannot hold it.
   std::string ToGbk(const std::string& text, const std::string& what) const;

@@ -31,7 +31,6 @@ struct XmlArgs {
   std::vector<std::string> attributes;
 };
 
-using XmlCommand = int (*)(Session&, const XmlArgs&);
 
 std::string At(const std::string& where, int index) {
   return Quoted(where) + (index > 0 ? " #" + std::to_string(index) : std::string());
@@ -156,15 +155,6 @@ int Show(Session& session, const XmlArgs& args) {
   OpenXmlFile(store, args.file);
   for (const auto& line : XmlTreeLines(store)) session.Print(line);
   return kExitOk;
-}
-
-CLI::App* AddCommand(CLI::App& group, Session& session, const std::shared_ptr<XmlArgs>& args,
-                     const char* name, const char* help, XmlCommand run) {
-  CLI::App* command = group.add_subcommand(name, help);
-  command->callback([&session, args, run] {
-    session.action = [&session, args, run] { return run(session, *args); };
-  });
-  return command;
 }
 
 void AddIndex(CLI::App* command, XmlArgs& args, const char* help) {

@@ -4,19 +4,13 @@
 
 #include "Session.h"
 #include "XmlIni.h"
+#include "text/TextUtil.h"
 
 namespace dezov {
 namespace tool {
 namespace {
 
 constexpr int kMaxDepth = 64;  // deeper levels are shown as "..."
-
-// The name with A-Z folded to a-z: the store's rule for names that match.
-std::string FoldedName(std::string name) {
-  for (char& c : name)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return name;
-}
 
 void AddLevel(CXmlIni& store, const std::string& path, int depth, std::vector<std::string>& lines) {
   std::vector<std::string> names;
@@ -29,9 +23,9 @@ void AddLevel(CXmlIni& store, const std::string& path, int depth, std::vector<st
     lines.push_back(indent + "...");
     return;
   }
-  std::map<std::string, int> seen;  // elements met so far, by folded name
+  std::map<std::string, int> seen;  // elements met so far, by the store's name rule
   for (const auto& name : names) {
-    const int index = seen[FoldedName(name)]++;
+    const int index = seen[FoldName(name)]++;
     const std::string child = ChildPath(path, name);
     std::string line = indent + name;
     if (store.HaveAttribute(child.c_str(), "Value", index))
