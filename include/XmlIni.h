@@ -22,8 +22,9 @@
 
 namespace dezov {
 
-class XmlParserHost;  // the XML parser and every document it produced
-class XmlDocument;    // one parsed document with its lookup index
+class XmlParserHost;    // the XML parser and every document it produced
+class XmlDocument;      // one parsed document with its lookup index
+class XmlElementLines;  // where a store's elements stood in its file
 
 // One counted start of the XML library: started on construction and on copy,
 // stopped on destruction, so the library runs while any store exists.
@@ -157,6 +158,7 @@ class DEZOV20_API CXmlIni {
   std::string GetAttribute(long node, const char* attribute);
 
  private:
+  friend class dezov::XmlElementLines;
   bool OpenResolvedName(const char* fileName);
   // The path's components and the document to resolve them in; null when
   // there is none. An empty path keeps the error text; any other clears it.

@@ -47,6 +47,36 @@ XmlDocument::XmlDocument(DOMDocument* document, GbkCodec& codec, NodeHandleTable
 
 XmlDocument::~XmlDocument() { document_->release(); }
 
+void XmlDocument::KeepElementLines(std::vector<std::uint32_t> lines) {
+  lines_ = std::move(lines);
+  line_of_.clear();
+}
+
+int XmlDocument::LineOf(const DOMElement* element) const {
+  if (generation_ != 1 || element == nullptr) return 0;
+  if (line_of_.empty()) {
+    // The elements in document order are the elements in the order parsed.
+    std::size_t next = 0;
+    const DOMElement* at = root();
+    while (at != nullptr && next < lines_.size()) {
+      line_of_.emplace(at, lines_[next++]);
+      if (const DOMElement* child = at->getFirstElementChild()) {
+        at = child;
+        continue;
+      }
+      while (at != nullptr && at->getNextElementSibling() == nullptr) {
+        const DOMNode* parent = at->getParentNode();
+        at = parent && parent->getNodeType() == DOMNode::ELEMENT_NODE
+                 ? static_cast<const DOMElement*>(parent)
+                 : nullptr;
+      }
+      if (at != nullptr) at = at->getNextElementSibling();
+    }
+  }
+  const auto found = line_of_.find(element);
+  return found == line_of_.end() ? 0 : static_cast<int>(found->second);
+}
+
 std::string XmlDocument::FoldedName(const DOMNode* element) const {
   const XMLCh* name = element->getNodeName();
   std::string folded;

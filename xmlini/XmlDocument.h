@@ -97,6 +97,12 @@ class XmlDocument {
   xercesc::DOMElement* CreatePath(xercesc::DOMNode* parent,
                                   const std::vector<std::string>& components, std::size_t from);
 
+  // Keeps the line of each element in document order, as parsed.
+  void KeepElementLines(std::vector<std::uint32_t> lines);
+  // The line of the parsed text on which element starts; 0 when it was not
+  // parsed, or when elements were added or removed since.
+  int LineOf(const xercesc::DOMElement* element) const;
+
   // A handle for element, stable while the parser lives; never 0.
   long HandleOf(xercesc::DOMElement* element) { return handles_->HandleOf(element); }
   // The element behind a handle the parser gave out, or null.
@@ -112,6 +118,8 @@ class XmlDocument {
   std::string FoldedName(const xercesc::DOMNode* element) const;
 
   std::uint64_t generation_ = 1;
+  std::vector<std::uint32_t> lines_;  // KeepElementLines; valid in generation 1
+  mutable std::unordered_map<const xercesc::DOMElement*, std::uint32_t> line_of_;  // built when asked
   mutable std::unordered_map<const xercesc::DOMNode*, ChildIndex> indexes_;
   NodeHandleTable* handles_;
 };

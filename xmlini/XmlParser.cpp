@@ -5,6 +5,7 @@
 #include <xercesc/dom/DOMException.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/framework/XMLPScanToken.hpp>
+#include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
@@ -153,6 +154,7 @@ class SafeDomParser : public XercesDOMParser {
     too_deep_ = false;
     resolver_.Reset();
     errors_.resetErrors();
+    lines_.clear();
     const Utf16 id(systemId.begin(), systemId.end());
     // Code page 936 files are decoded here, so that a byte sequence that is
     // not GBK is found with its place instead of becoming a replacement
@@ -195,6 +197,8 @@ class SafeDomParser : public XercesDOMParser {
       return;
     }
     XercesDOMParser::startElement(decl, urlId, prefix, attributes, count, isEmpty, isRoot);
+    const Locator* where = getScanner()->getLocator();
+    lines_.push_back(where ? static_cast<std::uint32_t>(where->getLineNumber()) : 0);
     if (!isEmpty) ++depth_;
   }
 
@@ -212,12 +216,17 @@ class SafeDomParser : public XercesDOMParser {
   FirstErrorHandler errors_;
   int depth_ = 0;
   bool too_deep_ = false;
+
+ public:
+  std::vector<std::uint32_t> lines_;  // of each element started, in document order
 };
 
 XmlParser::XmlParser(GbkCodec& codec)
     : codec_(codec), parser_(std::make_unique<SafeDomParser>(codec)) {}
 
 XmlParser::~XmlParser() = default;
+
+std::vector<std::uint32_t> XmlParser::TakeElementLines() { return std::move(parser_->lines_); }
 
 Status XmlParser::Parse(std::string_view bytes, const std::string& systemId,
                         DOMDocument*& document) {

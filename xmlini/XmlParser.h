@@ -6,9 +6,11 @@
 
 #include <xercesc/dom/DOMDocument.hpp>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "../platform/Status.h"
 #include "GbkCodec.h"
@@ -31,6 +33,9 @@ class XmlParser {
   // no description), or Invalid for an exception of the DOM ("code:N msg:M").
   Status Parse(std::string_view bytes, const std::string& systemId,
                xercesc::DOMDocument*& document);
+  // The line on which each element of the last parsed document starts (its
+  // start tag's end), in document order.
+  std::vector<std::uint32_t> TakeElementLines();
 
  private:
   GbkCodec& codec_;

@@ -18,6 +18,7 @@ Status XmlParserHost::Load(const std::string& fileName, XmlDocument*& document) 
   if (!status.ok()) return status;
   documents_.push_back(std::make_unique<XmlDocument>(parsed, codec_, handles_));
   document = documents_.back().get();
+  document->KeepElementLines(parser_.TakeElementLines());
   return status;
 }
 

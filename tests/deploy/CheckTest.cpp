@@ -1,0 +1,113 @@
+// The deployment check: one small description per finding under
+// tests/deploy/check with the expected findings beside it (NAME.expected, the
+// lines `dezov deploy NAME.xml check` prints before its summary), the shipped
+// example checks clean, and a description that checks clean loads exactly
+// what it holds. With DEZOV20_WRITE_GOLDEN set, the expected files are
+// rewritten from what the check finds (review the difference before keeping it).
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "DeployCheck.h"
+#include "DeployFixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Findings(const std::string& path, const std::string& shownName) {
+  CXmlIni store;
+  if (!store.Open(path.c_str())) return "cannot open: " + store.GetLastErrMsg();
+  std::string lines;
+  for (const dezov::DeployFinding& finding : dezov::CheckDeployment(store))
+    lines += dezov::FormatFinding(shownName, finding) + "\n";
+  return lines;
+}
+
+TEST(DeployCheck, EveryGoldenDescriptionGivesItsExpectedFindings) {
+  int checked = 0;
+  for (const auto& entry : fs::directory_iterator(testing_support::SourceFile("tests/deploy/check"))) {
+    if (entry.path().extension() != ".xml") continue;
+    const std::string name = entry.path().filename().string();
+    const std::string expected = fs::path(entry.path()).replace_extension(".expected").string();
+    if (std::getenv("DEZOV20_WRITE_GOLDEN"))
+      testing_support::WriteBytes(expected, Findings(entry.path().string(), name));
+    EXPECT_EQ(Findings(entry.path().string(), name), testing_support::ReadBytes(expected)) << name;
+    ++checked;
+  }
+  EXPECT_GE(checked, 15);
+  EXPECT_EQ(Findings(testing_support::SourceFile("examples/deploy.xml"), "deploy.xml"), "");
+}
+
+// Random descriptions, mostly well formed; every one that checks clean must
+// load each deployment and domain it holds, each domain answering its own key.
+TEST(DeployCheck, ADescriptionThatChecksCleanLoadsWhatItHolds) {
+  std::mt19937 random(20261206);
+  const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  int clean = 0;
+  for (int round = 0; round < 300; ++round) {
+    struct Domain {
+      std::string domain, key, keyEnd;
+    };
+    struct Deployment {
+      std::string name;
+      bool range;
+      std::vector<Domain> domains;
+    };
+    std::vector<Deployment> deployments;
+    const int count = 1 + pick(3);
+    for (int n = 0; n < count; ++n) {
+      Deployment d{std::string(1, static_cast<char>('A' + pick(5))), pick(2) == 0, {}};
+      const int domains = 1 + pick(4);
+      for (int m = 0; m < domains; ++m) {
+        const int low = pick(90) + 10;
+        if (d.range)
+          d.domains.push_back({"r" + std::to_string(m), std::to_string(low),
+                               std::to_string(low + pick(12))});
+        else
+          d.domains.push_back({"t" + std::to_string(m), "k" + std::to_string(pick(30)), ""});
+      }
+      deployments.push_back(d);
+    }
+    std::string text = "[DEPLOY]\n";
+    for (std::size_t n = 0; n < deployments.size(); ++n)
+      text += "DEPLOY" + std::to_string(n + 1 + (pick(20) == 0)) + "=" + deployments[n].name +
+              (deployments[n].range ? ",1\n" : ",0\n");
+    for (const Deployment& d : deployments) {
+      text += "[" + d.name + "]\n";
+      for (std::size_t m = 0; m < d.domains.size(); ++m) {
+        const Domain& x = d.domains[m];
+        text += "DOMAIN" + std::to_string(m + 1) + "=" + x.domain + "," + x.key +
+                (d.range ? ":" + x.keyEnd : "") + "\n";
+      }
+    }
+    testing_support::TempDir dir;
+    testing_support::WriteBytes(dir.File("d.xml"), "<vornini/>");
+    CXmlIni store;
+    ASSERT_TRUE(store.Open(dir.File("d.xml").c_str()));
+    std::string section;
+    for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
+      end = text.find('\n', at);
+      const std::string line = text.substr(at, end - at);
+      if (line[0] == '[') {
+        section = line.substr(1, line.size() - 2);
+      } else {
+        const std::size_t eq = line.find('=');
+        store.SetValue(section.c_str(), line.substr(0, eq).c_str(), line.substr(eq + 1).c_str());
+      }
+    }
+    if (!dezov::CheckDeployment(store).empty()) continue;
+    ++clean;
+    CKdDeploy resolver;
+    resolver.InitDeloy(&store);
+    for (const Deployment& d : deployments)
+      for (const Domain& x : d.domains)
+        ASSERT_EQ(resolver.GetDomainStr(d.name, x.key, d.range ? x.keyEnd : ""), x.domain)
+            << text;
+  }
+  EXPECT_GE(clean, 30);
+}
+
+}  // namespace
