@@ -147,6 +147,9 @@ class SafeDomParser : public XercesDOMParser {
     setErrorHandler(&errors_);
   }
 
+  // The line of each element of the last parse, in document order.
+  std::vector<std::uint32_t> TakeLines() { return std::move(lines_); }
+
   // Parses bytes; the adopted document, or null with the message in error.
   DOMDocument* ParseBytes(std::string_view bytes, const std::string& systemId,
                           std::string& error) {
@@ -216,8 +219,6 @@ class SafeDomParser : public XercesDOMParser {
   FirstErrorHandler errors_;
   int depth_ = 0;
   bool too_deep_ = false;
-
- public:
   std::vector<std::uint32_t> lines_;  // of each element started, in document order
 };
 
@@ -226,7 +227,7 @@ XmlParser::XmlParser(GbkCodec& codec)
 
 XmlParser::~XmlParser() = default;
 
-std::vector<std::uint32_t> XmlParser::TakeElementLines() { return std::move(parser_->lines_); }
+std::vector<std::uint32_t> XmlParser::TakeElementLines() { return parser_->TakeLines(); }
 
 Status XmlParser::Parse(std::string_view bytes, const std::string& systemId,
                         DOMDocument*& document) {
