@@ -42,6 +42,23 @@ TEST_F(DeployToolTest, ShowListsEveryDomainAndTheScheme) {
   EXPECT_EQ(Expect(1, {"deploy", empty, "show"}), "");
 }
 
+TEST_F(DeployToolTest, CheckPrintsTheFindingsASummaryAndTheirWorstSeverity) {
+  // The golden file's one finding, named by the path the tool was given.
+  const std::string golden = testing_support::SourceFile("tests/deploy/check/no-trade-domain");
+  const std::string copy = dir.File("no-trade-domain.xml");
+  testing_support::WriteBytes(copy, testing_support::ReadBytes(golden + ".xml"));
+  std::string finding = testing_support::ReadBytes(golden + ".expected");
+  finding.replace(0, finding.find(':'), copy);
+  ToolResult result = RunTool({"deploy", copy, "check"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, finding + copy + ": 0 errors, 1 warning\n");
+  result = RunTool({"deploy", copy, "check", "--werror"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.out.substr(0, result.out.find(": error: ")), copy + ":10");
+  EXPECT_EQ(Expect(0, {"deploy", file, "check"}), file + ": no findings\n");
+  EXPECT_EQ(Expect(2, {"deploy", dir.File("none.xml"), "check"}), "");
+}
+
 TEST_F(DeployToolTest, DemoWalksTheExampleFromTheFileOrTheBuiltInCopy) {
   const std::string walk = Expect(0, {"demo", file});
   EXPECT_NE(walk.find("-> TA_SH1,TA_SH2,  (the first, TA_SH1, is asked first)\n"),

@@ -1,11 +1,13 @@
 // dezov deploy FILE ...: the deployment resolver, loaded from an XML
-// configuration file, answering which domain serves a request.
+// configuration file, answering which domain serves a request; and the check
+// of the description it loads.
 #include <CLI/CLI.hpp>
 
 #include <memory>
 #include <string>
 
 #include "Commands.h"
+#include "DeployCheck.h"
 #include "DeploymentTable.h"
 #include "deploy/DeployDescription.h"
 #include "KdDeploy.h"
@@ -28,6 +30,7 @@ struct DeployArgs {
   std::string yybKey;
   std::string jysKey;
   bool firstPart = false;
+  bool werror = false;
 };
 
 // A command that asks the resolver loaded from FILE.
@@ -40,6 +43,31 @@ std::string Answer(const std::string& domain, bool firstPart) {
 
 std::string Request(const DeployArgs& args) {
   return Quoted(args.key) + (args.keyEnd.empty() ? "" : ".." + Quoted(args.keyEnd));
+}
+
+std::string Counted(std::size_t count, const char* what) {
+  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
+}
+
+// One line per finding, in the form compilers use, then a summary. Exit
+// status 0 when clean, 1 with warnings only, 2 with errors.
+int Check(Session& session, const DeployArgs& args) {
+  CXmlIni store;
+  OpenXmlFile(store, args.file);
+  std::size_t errors = 0;
+  std::size_t warnings = 0;
+  for (DeployFinding finding : CheckDeployment(store)) {
+    if (args.werror) finding.severity = DeployFinding::kError;
+    ++(finding.severity == DeployFinding::kError ? errors : warnings);
+    // The file name as typed; the rest is GBK text from the file.
+    session.PrintAsIs(args.file + session.Shown(FormatFinding("", finding)));
+  }
+  session.PrintAsIs(args.file + ": " +
+                    (errors + warnings == 0 ? std::string("no findings")
+                                            : Counted(errors, "error") + ", " +
+                                                  Counted(warnings, "warning")));
+  if (errors > 0) return kExitFailure;
+  return warnings > 0 ? kExitNotFound : kExitOk;
 }
 
 int Show(Session& session, const DeployArgs& args) {
@@ -124,7 +152,7 @@ auto Loaded(LookupCommand run) {
 void AddDeployCommands(CLI::App& app, Session& session) {
   auto args = std::make_shared<DeployArgs>();
   CLI::App* deploy = app.add_subcommand(
-      "deploy", "Ask the deployment resolver which domain serves a request");
+      "deploy", "Ask the deployment resolver which domain serves a request, or check its file");
   deploy->add_option("FILE", args->file, "XML configuration file with the section DEPLOY")
       ->required();
   deploy->require_subcommand(1);
@@ -132,6 +160,13 @@ void AddDeployCommands(CLI::App& app, Session& session) {
 
   AddCommand(*deploy, session, args, "show",
              "Print the loaded deployments as a table, and the scheme", Show);
+
+  CLI::App* check = AddCommand(
+      *deploy, session, args, "check",
+      "Report what the resolver would skip, misread or answer first (FILE:LINE: error: ...); "
+      "exit status 0 clean, 1 warnings only, 2 errors",
+      Check);
+  check->add_flag("--werror", args->werror, "treat warnings as errors");
 
   CLI::App* domain = AddCommand(*deploy, session, args, "domain",
                                 "Print the first domain of a deployment serving KEY "

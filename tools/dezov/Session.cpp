@@ -20,8 +20,12 @@ std::string Session::Name(const std::string& argument, const std::string& what) 
   return Gbk(argument, what);
 }
 
+std::string Session::Shown(const std::string& gbk) const {
+  return raw ? gbk : terminal_.FromGbk(gbk);
+}
+
 void Session::Print(const std::string& gbkLine) {
-  answer_ += raw ? gbkLine : terminal_.FromGbk(gbkLine);
+  answer_ += Shown(gbkLine);
   answer_ += '\n';
 }
 

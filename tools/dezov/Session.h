@@ -22,6 +22,8 @@ class Session {
   std::string Gbk(const std::string& argument, const std::string& what) const;
   // Like Gbk, and refuses the empty text: an empty name selects nothing.
   std::string Name(const std::string& argument, const std::string& what) const;
+  // GBK text as the terminal shows it (as stored with --raw).
+  std::string Shown(const std::string& gbk) const;
   // Appends a line of GBK text to the answer, as the terminal shows it.
   void Print(const std::string& gbkLine);
   // Appends a line that is already in the terminal's encoding.
