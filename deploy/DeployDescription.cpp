@@ -19,27 +19,38 @@ int ParseKind(const std::string& field) {
   return static_cast<int>(value);
 }
 
-// Reads the domains of deployment out of its section.
-void ReadDomains(CXmlIni& store, DescribedDeployment& deployment) {
-  CDeployItem& item = deployment.item;
+// Reads section's keys prefix1, prefix2, ... up to limit or the first empty
+// value. A value with fewer than two ','-separated fields goes to skipped;
+// take(number, value, fields) gets every other. Returns the first number not read.
+template <class Take>
+int ReadList(CXmlIni& store, const std::string& section, const char* prefix, int limit,
+             std::vector<SkippedValue>& skipped, Take take) {
   std::vector<std::string> fields;
-  std::vector<std::string> bounds;
-  int m = 1;
-  for (; m <= kMaxDomains; ++m) {
-    std::string value = store.GetValue(item.name.c_str(), NumberedKey(kDomainKeyPrefix, m).c_str(), 0);
+  int n = 1;
+  for (; n <= limit; ++n) {
+    std::string value = store.GetValue(section.c_str(), NumberedKey(prefix, n).c_str(), 0);
     if (value.empty()) break;
     fields.clear();
     SplitString(value.c_str(), ',', fields);
-    if (fields.size() < 2) {
-      deployment.skipped.push_back({m, std::move(value), SkipReason::kTooFewFields});
-      continue;
-    }
+    if (fields.size() < 2)
+      skipped.push_back({n, std::move(value), SkipReason::kTooFewFields});
+    else
+      take(n, value, fields);
+  }
+  return n;
+}
+
+// Reads the domains of deployment out of its section.
+void ReadDomains(CXmlIni& store, DescribedDeployment& deployment) {
+  CDeployItem& item = deployment.item;
+  std::vector<std::string> bounds;
+  const auto take = [&](int m, const std::string& value, std::vector<std::string>& fields) {
     if (item.IsRange()) {
       bounds.clear();
       SplitString(fields[1].c_str(), ':', bounds);
       if (bounds.size() < 2) {
-        deployment.skipped.push_back({m, std::move(value), SkipReason::kRangeWithoutColon});
-        continue;
+        deployment.skipped.push_back({m, value, SkipReason::kRangeWithoutColon});
+        return;
       }
       item.domainKeys.push_back(std::move(bounds[0]));
       item.domainKeyEnds.push_back(std::move(bounds[1]));
@@ -48,8 +59,9 @@ void ReadDomains(CXmlIni& store, DescribedDeployment& deployment) {
     }
     item.domains.push_back(std::move(fields[0]));
     deployment.domainNumbers.push_back(m);
-  }
-  deployment.domainsEnd = m;
+  };
+  deployment.domainsEnd =
+      ReadList(store, item.name, kDomainKeyPrefix, kMaxDomains, deployment.skipped, take);
 }
 
 }  // namespace
@@ -60,25 +72,16 @@ std::string NumberedKey(const char* prefix, int number) {
 
 DeployDescription ReadDeployDescription(CXmlIni& store) {
   DeployDescription description;
-  std::vector<std::string> fields;
-  int n = 1;
-  for (; n <= kMaxDeployments; ++n) {
-    std::string value = store.GetValue(kDeploySection, NumberedKey(kDeployKeyPrefix, n).c_str(), 0);
-    if (value.empty()) break;
-    fields.clear();
-    SplitString(value.c_str(), ',', fields);
-    if (fields.size() < 2) {
-      description.skipped.push_back({n, std::move(value), SkipReason::kTooFewFields});
-      continue;
-    }
+  const auto take = [&](int n, const std::string&, std::vector<std::string>& fields) {
     DescribedDeployment deployment;
     deployment.number = n;
     deployment.item.name = std::move(fields[0]);
     deployment.item.kind = ParseKind(fields[1]);
     deployment.kindField = std::move(fields[1]);
     description.deployments.push_back(std::move(deployment));
-  }
-  description.deploymentsEnd = n;
+  };
+  description.deploymentsEnd = ReadList(store, kDeploySection, kDeployKeyPrefix, kMaxDeployments,
+                                        description.skipped, take);
   for (DescribedDeployment& deployment : description.deployments) ReadDomains(store, deployment);
   return description;
 }

@@ -1,5 +1,5 @@
-// Deployment descriptions built from the input, loaded and asked with every
-// lookup: nothing may crash or hang. Input lines: the DEPLOY values first, an
+// Deployment descriptions built from the input, checked, loaded and asked with
+// every lookup: nothing may crash or hang. Input lines: the DEPLOY values first, an
 // empty line, then "section|key|value" lines for the domains, an empty line,
 // then the keys the lookups use.
 #include <xercesc/dom/DOMException.hpp>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "DeployCheck.h"
 #include "FuzzFiles.h"
 #include "KdDeploy.h"
 #include "XmlIni.h"
@@ -76,6 +77,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::vector<std::string> keys(lines.begin() + static_cast<long>(std::min(i + 1, lines.size())),
                                 lines.end());
+  for (const dezov::DeployFinding& finding : dezov::CheckDeployment(store))
+    if (finding.path.empty() || finding.message.empty())
+      fuzzing::Fail("a finding without its place");
   CKdDeploy deploy;
   deploy.InitDeloy(&store);
   AskEverything(deploy, keys);
