@@ -5,7 +5,7 @@
 # Usage: bench/run.sh [extra Google Benchmark flags]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh libbenchmark-dev libsimpleini-dev libinih-dev libpugixml-dev python3
+bash scripts/setup.sh libbenchmark-dev libsimpleini-dev libinih-dev libpugixml-dev qtbase5-dev python3
 build=build-bench
 cmake -S . -B $build -DCMAKE_BUILD_TYPE=Release -DDEZOV20_BUILD_BENCH=ON \
   -DDEZOV20_BUILD_TESTS=OFF -DDEZOV20_BUILD_TOOLS=OFF >/dev/null
