@@ -8,8 +8,17 @@
 // only. Narrow strings crossing this interface are GBK (code page 936).
 // Changes stay in memory until WriteFile.
 //
-// A store is used by one thread at a time. Construction and destruction touch
-// process-wide state (the locale, the XML library's start count).
+// Threads: any number of threads may make, open, use and destroy their own
+// stores at once. Copies of a store share its document: they may be read on
+// several threads at once, but a change through any of them (SetValue, Set,
+// Append, Remove..., attribute changes) needs every copy sharing that document
+// to be left alone meanwhile. The XML library is started once per process, on
+// the first store, and stopped when DeZov20 is unloaded or the process ends;
+// a host may start and stop it itself as well.
+//
+// Locale: on Windows each construction sets the process locale to
+// "chinese-simplified", as hosts there expect; elsewhere the process locale
+// is never changed (no string of the store depends on it).
 #ifndef DEZOV20_XML_INI_H
 #define DEZOV20_XML_INI_H
 
@@ -22,23 +31,9 @@
 
 namespace dezov {
 
-class XmlParserHost;    // the XML parser and every document it produced
 class XmlDocument;      // one parsed document with its lookup index
+class NodeHandleTable;  // the node handles a store and its copies gave out
 class XmlElementLines;  // where a store's elements stood in its file
-
-// One counted start of the XML library: started on construction and on copy,
-// stopped on destruction, so the library runs while any store exists.
-class XmlLibraryStart {
- public:
-  XmlLibraryStart();
-  XmlLibraryStart(const XmlLibraryStart&);
-  XmlLibraryStart& operator=(const XmlLibraryStart&) { return *this; }
-  ~XmlLibraryStart();
-  const std::string& error() const { return error_; }  // start failure text
-
- private:
-  std::string error_;
-};
 
 // Where the record cursor last handed out a record, so that reading records
 // 0..n-1 in order walks the list once.
@@ -52,18 +47,20 @@ struct RecordPosition {
 
 class DEZOV20_API CXmlIni {
  public:
-  // Starts the XML library for this store and creates its parser.
+  // An empty store; starts the XML library if this is the process's first.
   CXmlIni();
-  // Makes a store that shares the source's parser, document and cursor.
+  // Makes a store that shares the source's document and cursor.
   CXmlIni(const CXmlIni& other);
-  // Shares the other store's parser, document and cursor (both stay usable).
+  // Shares the other store's document and cursor (both stay usable).
   CXmlIni& operator=(const CXmlIni& other);
-  // Releases the parser when no copy uses it; never writes the file.
+  // Frees the document when no copy uses it; never writes the file.
   virtual ~CXmlIni();
 
   // ---- Files -------------------------------------------------------------
   // Loads fileName (a text, or a string id 1..65535); a missing file is created
   // with the default document and false is returned. False keeps the old state.
+  // Success resets the record cursor and frees the earlier document unless a
+  // copy still uses it; node handles into a freed document find nothing.
   bool Open(const char* fileName);
   // Open of the current directory joined with fileName.
   bool OpenAtExeDirectory(const char* fileName);
@@ -167,12 +164,11 @@ class DEZOV20_API CXmlIni {
   std::string AttributeAt(const char* path, const char* attribute, int index);
   bool SetAttributeAt(const char* path, const char* attribute, const char* value, int index);
 
-  dezov::XmlLibraryStart libraryStart;  // first member: outlives the parser
   std::string strFileName;
   std::string strLastErrMsg;
-  std::shared_ptr<dezov::XmlParserHost> pParser;  // shared by copies
-  dezov::XmlDocument* pXMLDoc;                    // owned by pParser
-  void* pCurNode;                                 // cursor element, in pXMLDoc
+  std::shared_ptr<dezov::XmlDocument> pXMLDoc;           // shared by copies
+  std::shared_ptr<dezov::NodeHandleTable> nodeHandles;  // shared by copies
+  void* pCurNode;                                       // cursor element, in pXMLDoc
   std::int32_t nCurCount;
   std::string strCurName;
   dezov::RecordPosition lastRecord;

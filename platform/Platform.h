@@ -34,7 +34,8 @@ bool LoadHostString(unsigned int id, std::string& text);
 // (RegisterHostString), with the same result rules as LoadHostString.
 bool LoadRegisteredString(unsigned int id, std::string& text);
 
-// Sets the process locale to a Simplified Chinese one, when one is installed.
+// Windows: sets the process locale to "chinese-simplified", which hosts there
+// expect after making an XML store. Elsewhere: does nothing.
 void SetChineseLocale();
 
 // Whether files this library creates anew end their lines with CR LF (the

@@ -1,8 +1,9 @@
 // Lets the DOM's exceptions out of the store safely. The DOM allocates an
 // exception's message with the XML library's memory manager, which is gone
-// once the last store stops the library; a caller that catches the exception
-// after its store died would then free the message into nothing. Exceptions
-// leaving the store are therefore rebuilt on a manager that never goes away.
+// once the library stops (DeZov20 unloading, or the process ending); a caller
+// that catches the exception then would free the message into nothing.
+// Exceptions leaving the store are therefore rebuilt on a manager that never
+// goes away.
 #ifndef DEZOV20_XMLINI_DOM_EXCEPTION_RELAY_H
 #define DEZOV20_XMLINI_DOM_EXCEPTION_RELAY_H
 

@@ -2,6 +2,7 @@
 #include "XmlDocument.h"
 
 #include "../text/TextUtil.h"
+#include "XmlLibrary.h"
 
 using namespace xercesc;
 
@@ -42,8 +43,7 @@ DOMAttr* FindAttribute(const DOMElement* element, const NameQuery& query) {
   return nullptr;
 }
 
-XmlDocument::XmlDocument(DOMDocument* document, GbkCodec& codec, NodeHandleTable& handles)
-    : document_(document), codec_(&codec), handles_(&handles) {}
+XmlDocument::XmlDocument(DOMDocument* document) : document_(document) {}
 
 XmlDocument::~XmlDocument() { document_->release(); }
 
@@ -54,6 +54,7 @@ void XmlDocument::KeepElementLines(std::vector<std::uint32_t> lines) {
 
 int XmlDocument::LineOf(const DOMElement* element) const {
   if (generation_ != 1 || element == nullptr) return 0;
+  std::lock_guard<std::mutex> lock(indexes_mutex_);
   if (line_of_.empty()) {
     // The elements in document order are the elements in the order parsed.
     std::size_t next = 0;
@@ -77,10 +78,12 @@ int XmlDocument::LineOf(const DOMElement* element) const {
   return found == line_of_.end() ? 0 : static_cast<int>(found->second);
 }
 
+GbkCodec& XmlDocument::codec() const { return ThreadGbkCodec(); }
+
 std::string XmlDocument::FoldedName(const DOMNode* element) const {
   const XMLCh* name = element->getNodeName();
   std::string folded;
-  if (!FoldAsciiUnits(name, folded)) folded = FoldName(codec_->Encode(name));
+  if (!FoldAsciiUnits(name, folded)) folded = FoldName(codec().Encode(name));
   return folded;
 }
 
@@ -96,12 +99,16 @@ XmlDocument::ChildIndex XmlDocument::BuildIndex(const DOMNode* parent) const {
 DOMElement* XmlDocument::FindChild(const DOMNode* parent, const NameQuery& query,
                                    int index) const {
   if (parent == nullptr || index < 0) return nullptr;
-  auto indexed = indexes_.find(parent);
-  if (indexed != indexes_.end()) {
-    auto named = indexed->second.find(query.folded());
-    if (named == indexed->second.end() || static_cast<std::size_t>(index) >= named->second.size())
-      return nullptr;
-    return named->second[static_cast<std::size_t>(index)];
+  {
+    std::lock_guard<std::mutex> lock(indexes_mutex_);
+    auto indexed = indexes_.find(parent);
+    if (indexed != indexes_.end()) {
+      auto named = indexed->second.find(query.folded());
+      if (named == indexed->second.end() ||
+          static_cast<std::size_t>(index) >= named->second.size())
+        return nullptr;
+      return named->second[static_cast<std::size_t>(index)];
+    }
   }
   DOMElement* found = nullptr;
   int seen = 0;
@@ -113,16 +120,21 @@ DOMElement* XmlDocument::FindChild(const DOMNode* parent, const NameQuery& query
       break;
     }
   }
-  if (visited >= kIndexAfterVisits) indexes_.emplace(parent, BuildIndex(parent));
+  if (visited >= kIndexAfterVisits) {
+    ChildIndex built = BuildIndex(parent);
+    std::lock_guard<std::mutex> lock(indexes_mutex_);
+    indexes_.emplace(parent, std::move(built));  // another reader may have been first
+  }
   return found;
 }
 
 DOMElement* XmlDocument::AppendElement(DOMNode* parent, std::string_view gbkName) {
-  const Utf16 name = codec_->Decode(gbkName);
+  const Utf16 name = codec().Decode(gbkName);
   DOMElement* element =
       WithRelayedDomExceptions([&] { return document_->createElement(name.c_str()); });
   parent->appendChild(element);
   ++generation_;
+  std::lock_guard<std::mutex> lock(indexes_mutex_);
   auto indexed = indexes_.find(parent);
   if (indexed != indexes_.end()) indexed->second[FoldedName(element)].push_back(element);
   return element;
@@ -131,6 +143,7 @@ DOMElement* XmlDocument::AppendElement(DOMNode* parent, std::string_view gbkName
 void XmlDocument::RemoveChild(DOMNode* parent, DOMNode* child) {
   parent->removeChild(child);
   ++generation_;
+  std::lock_guard<std::mutex> lock(indexes_mutex_);
   indexes_.erase(parent);  // rebuilt when next needed
 }
 
@@ -138,7 +151,7 @@ DOMNode* XmlDocument::WalkPathPrefix(const std::vector<std::string>& components,
                                      std::size_t& resolved) const {
   DOMNode* parent = root();
   for (resolved = 0; resolved + 1 < components.size(); ++resolved) {
-    DOMElement* next = FindChild(parent, NameQuery(components[resolved], *codec_), 0);
+    DOMElement* next = FindChild(parent, NameQuery(components[resolved], codec()), 0);
     if (next == nullptr) break;
     parent = next;
   }
@@ -153,7 +166,7 @@ DOMElement* XmlDocument::CreatePath(DOMNode* parent, const std::vector<std::stri
     return nullptr;
   Utf16 unused;
   for (std::size_t i = from; i < components.size(); ++i)
-    if (!codec_->DecodeExact(components[i], unused)) return nullptr;
+    if (!codec().DecodeExact(components[i], unused)) return nullptr;
   for (std::size_t i = from; i < components.size(); ++i) parent = AppendElement(parent, components[i]);
   return static_cast<DOMElement*>(parent);
 }
@@ -164,20 +177,6 @@ int XmlDocument::DepthOf(const DOMNode* element) {
        node = node->getParentNode())
     ++depth;
   return depth;
-}
-
-long NodeHandleTable::HandleOf(DOMElement* element) {
-  auto found = handles_.find(element);
-  if (found != handles_.end()) return found->second;
-  handed_out_.push_back(element);
-  const long handle = static_cast<long>(handed_out_.size());
-  handles_.emplace(element, handle);
-  return handle;
-}
-
-DOMElement* NodeHandleTable::ElementOf(long handle) const {
-  if (handle <= 0 || static_cast<unsigned long>(handle) > handed_out_.size()) return nullptr;
-  return handed_out_[static_cast<std::size_t>(handle - 1)];
 }
 
 }  // namespace dezov

@@ -5,13 +5,15 @@
 // Names match when the element's name in GBK equals the wanted name ignoring
 // the case of A-Z, with equal lengths. Every structural change of the document
 // goes through this class so that the change counter (and any lookup state
-// kept for speed) stays exact.
+// kept for speed) stays exact. Reads may run on several threads at once (the
+// lookup state is guarded); changes need the document to themselves.
 #ifndef DEZOV20_XMLINI_XML_DOCUMENT_H
 #define DEZOV20_XMLINI_XML_DOCUMENT_H
 
 #include <xercesc/dom/DOM.hpp>
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -47,30 +49,18 @@ bool IsMatchingElement(const xercesc::DOMNode* node, const NameQuery& query);
 // The first attribute of element whose name matches query, or null.
 xercesc::DOMAttr* FindAttribute(const xercesc::DOMElement* element, const NameQuery& query);
 
-// Handles for the elements of every document one parser loaded, so that a
-// handle keeps naming its element after the store opened another file.
-class NodeHandleTable {
- public:
-  // A handle for element, the same every time; never 0.
-  long HandleOf(xercesc::DOMElement* element);
-  // The element behind a handle this table gave out, or null.
-  xercesc::DOMElement* ElementOf(long handle) const;
-
- private:
-  std::vector<xercesc::DOMElement*> handed_out_;
-  std::unordered_map<const xercesc::DOMElement*, long> handles_;
-};
-
 class XmlDocument {
  public:
-  XmlDocument(xercesc::DOMDocument* document, GbkCodec& codec, NodeHandleTable& handles);
+  // Takes ownership of document.
+  explicit XmlDocument(xercesc::DOMDocument* document);
   XmlDocument(const XmlDocument&) = delete;
   XmlDocument& operator=(const XmlDocument&) = delete;
   ~XmlDocument();
 
   xercesc::DOMDocument* dom() const { return document_; }
   xercesc::DOMElement* root() const { return document_->getDocumentElement(); }
-  GbkCodec& codec() const { return *codec_; }
+  // The calling thread's converter (converters are never shared by threads).
+  GbkCodec& codec() const;
   // Changes whenever an element is added or removed.
   std::uint64_t generation() const { return generation_; }
 
@@ -103,14 +93,8 @@ class XmlDocument {
   // parsed, or when elements were added or removed since.
   int LineOf(const xercesc::DOMElement* element) const;
 
-  // A handle for element, stable while the parser lives; never 0.
-  long HandleOf(xercesc::DOMElement* element) { return handles_->HandleOf(element); }
-  // The element behind a handle the parser gave out, or null.
-  xercesc::DOMElement* ElementOf(long handle) const { return handles_->ElementOf(handle); }
-
  private:
   xercesc::DOMDocument* document_;  // owned: released with this object
-  GbkCodec* codec_;
   // The element children of one parent, grouped by folded name in document
   // order, so that lookups among many children need not walk them all.
   using ChildIndex = std::unordered_map<std::string, std::vector<xercesc::DOMElement*>>;
@@ -120,8 +104,9 @@ class XmlDocument {
   std::uint64_t generation_ = 1;
   std::vector<std::uint32_t> lines_;  // KeepElementLines; valid in generation 1
   mutable std::unordered_map<const xercesc::DOMElement*, std::uint32_t> line_of_;  // built when asked
+  // Readers on several threads build indexes (and line_of_) at once.
+  mutable std::mutex indexes_mutex_;
   mutable std::unordered_map<const xercesc::DOMNode*, ChildIndex> indexes_;
-  NodeHandleTable* handles_;
 };
 
 }  // namespace dezov

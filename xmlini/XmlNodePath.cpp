@@ -12,7 +12,7 @@ dezov::XmlDocument* CXmlIni::DocumentForPath(const char* path,
   if (components.empty()) return nullptr;
   strLastErrMsg.clear();
   if (pXMLDoc == nullptr || pXMLDoc->root() == nullptr) return nullptr;
-  return pXMLDoc;
+  return pXMLDoc.get();
 }
 
 namespace dezov {

@@ -16,9 +16,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <mutex>
+#include <vector>
 
 #include "../text/TextUtil.h"
 #include "XmlDocument.h"
+#include "XmlLibrary.h"
 #include "XmlParser.h"
 
 using namespace xercesc;
@@ -95,7 +98,7 @@ bool DecodeDocument(GbkCodec& codec, std::string_view bytes, Utf16& text, std::s
 // Keeps the first error the parser reports.
 class FirstErrorHandler : public ErrorHandler {
  public:
-  explicit FirstErrorHandler(GbkCodec& codec) : codec_(codec) {}
+  FirstErrorHandler() = default;
   void warning(const SAXParseException&) override {}
   void error(const SAXParseException& e) override { Keep(e); }
   void fatalError(const SAXParseException& e) override { Keep(e); }
@@ -105,12 +108,11 @@ class FirstErrorHandler : public ErrorHandler {
  private:
   void Keep(const SAXParseException& e) {
     if (!message_.empty()) return;
-    FormatString(message_, "%s (line %llu, column %llu)", codec_.Encode(e.getMessage()).c_str(),
+    FormatString(message_, "%s (line %llu, column %llu)", ThreadGbkCodec().Encode(e.getMessage()).c_str(),
                  static_cast<unsigned long long>(e.getLineNumber()),
                  static_cast<unsigned long long>(e.getColumnNumber()));
   }
 
-  GbkCodec& codec_;
   std::string message_;
 };
 
@@ -138,7 +140,7 @@ class RefusingEntityResolver : public XMLEntityResolver {
 // A DOM parser with default settings except for the safety limits above.
 class SafeDomParser : public XercesDOMParser {
  public:
-  explicit SafeDomParser(GbkCodec& codec) : codec_(codec), errors_(codec) {
+  SafeDomParser() {
     security_.setEntityExpansionLimit(kEntityExpansionLimit);
     setSecurityManager(&security_);
     setLoadExternalDTD(false);
@@ -164,7 +166,7 @@ class SafeDomParser : public XercesDOMParser {
     // character that the next write would make permanent.
     Utf16 text;
     const bool decoded = IsCodePage936Label(DeclaredEncoding(bytes));
-    if (decoded && !DecodeDocument(codec_, bytes, text, error)) return nullptr;
+    if (decoded && !DecodeDocument(ThreadGbkCodec(), bytes, text, error)) return nullptr;
     MemBufInputSource source(
         decoded ? reinterpret_cast<const XMLByte*>(text.data())
                 : reinterpret_cast<const XMLByte*>(bytes.data()),
@@ -213,7 +215,6 @@ class SafeDomParser : public XercesDOMParser {
   }
 
  private:
-  GbkCodec& codec_;
   SecurityManager security_;
   RefusingEntityResolver resolver_;
   FirstErrorHandler errors_;
@@ -222,8 +223,7 @@ class SafeDomParser : public XercesDOMParser {
   std::vector<std::uint32_t> lines_;  // of each element started, in document order
 };
 
-XmlParser::XmlParser(GbkCodec& codec)
-    : codec_(codec), parser_(std::make_unique<SafeDomParser>(codec)) {}
+XmlParser::XmlParser() : parser_(std::make_unique<SafeDomParser>()) {}
 
 XmlParser::~XmlParser() = default;
 
@@ -236,13 +236,13 @@ Status XmlParser::Parse(std::string_view bytes, const std::string& systemId,
   try {
     document = parser_->ParseBytes(bytes, systemId, error);
   } catch (const XMLException& e) {
-    error = codec_.Encode(e.getMessage());
+    error = ThreadGbkCodec().Encode(e.getMessage());
   } catch (const OutOfMemoryException&) {
     error = "out of memory";
   } catch (const DOMException& e) {
     std::string detail;
     FormatString(detail, "code:%li", static_cast<long>(e.code));
-    const std::string message = codec_.Encode(e.getMessage());
+    const std::string message = ThreadGbkCodec().Encode(e.getMessage());
     if (!message.empty()) detail += " msg:" + message + " ";
     return Status::Invalid(detail);
   } catch (...) {
@@ -250,6 +250,47 @@ Status XmlParser::Parse(std::string_view bytes, const std::string& systemId,
   }
   if (document == nullptr) return Status::Corrupt(error.empty() ? "no document" : error);
   return Status::Ok();
+}
+
+namespace {
+
+// Parsers made so far and not in use. Making a parser costs far more than a
+// small parse, so every Open takes one from here; there are never more than
+// the most threads that parsed at once.
+class ParserPool {
+ public:
+  ParserPool() { StartXmlLibrary(); }  // so that the pool dies before the library stops
+  std::unique_ptr<XmlParser> Take() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!idle_.empty()) {
+        std::unique_ptr<XmlParser> parser = std::move(idle_.back());
+        idle_.pop_back();
+        return parser;
+      }
+    }
+    return std::make_unique<XmlParser>();
+  }
+  void Give(std::unique_ptr<XmlParser> parser) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    idle_.push_back(std::move(parser));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<XmlParser>> idle_;
+};
+
+}  // namespace
+
+Status ParseXml(std::string_view bytes, const std::string& systemId, DOMDocument*& document,
+                std::vector<std::uint32_t>& elementLines) {
+  static ParserPool pool;
+  std::unique_ptr<XmlParser> parser = pool.Take();
+  Status status = parser->Parse(bytes, systemId, document);
+  elementLines = parser->TakeElementLines();
+  pool.Give(std::move(parser));
+  return status;
 }
 
 }  // namespace dezov

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "../platform/Status.h"
-#include "GbkCodec.h"
 
 namespace dezov {
 
@@ -21,8 +20,8 @@ class SafeDomParser;
 
 class XmlParser {
  public:
-  // Needs the XML library started; codec must outlive the parser.
-  explicit XmlParser(GbkCodec& codec);
+  // Needs the XML library started.
+  XmlParser();
   XmlParser(const XmlParser&) = delete;
   XmlParser& operator=(const XmlParser&) = delete;
   ~XmlParser();
@@ -38,9 +37,13 @@ class XmlParser {
   std::vector<std::uint32_t> TakeElementLines();
 
  private:
-  GbkCodec& codec_;
   std::unique_ptr<SafeDomParser> parser_;
 };
+
+// XmlParser::Parse with a parser of a process-wide pool (safe from any
+// thread); elementLines receives XmlParser::TakeElementLines.
+Status ParseXml(std::string_view bytes, const std::string& systemId,
+                xercesc::DOMDocument*& document, std::vector<std::uint32_t>& elementLines);
 
 }  // namespace dezov
 

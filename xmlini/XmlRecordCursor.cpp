@@ -7,6 +7,7 @@
 #include "../include/XmlIni.h"
 #include "../text/Numbers.h"
 #include "XmlDocument.h"
+#include "XmlNodeHandles.h"
 #include "XmlRecordCursor.h"
 #include "XmlStoreAccess.h"
 
@@ -113,8 +114,8 @@ bool CXmlIni::Set(const char* name, double value) {
 }
 
 std::string CXmlIni::Get(const char* name, int index) {
-  DOMElement* record =
-      dezov::FindRecord(pXMLDoc, dezov::CursorElement(pCurNode), strCurName, index, lastRecord);
+  DOMElement* record = dezov::FindRecord(pXMLDoc.get(), dezov::CursorElement(pCurNode),
+                                         strCurName, index, lastRecord);
   return record ? dezov::AttributeText(record, name, pXMLDoc->codec()) : std::string();
 }
 
@@ -134,27 +135,28 @@ bool CXmlIni::GetBool(const char* name, int index) {
 }
 
 long CXmlIni::GetCount() {
-  nCurCount = dezov::CountRecords(pXMLDoc, dezov::CursorElement(pCurNode), strCurName);
+  nCurCount = dezov::CountRecords(pXMLDoc.get(), dezov::CursorElement(pCurNode), strCurName);
   return nCurCount;
 }
 
 long CXmlIni::GetNodeByIndex(int index) {
-  DOMElement* record =
-      dezov::FindRecord(pXMLDoc, dezov::CursorElement(pCurNode), strCurName, index, lastRecord);
-  return record ? pXMLDoc->HandleOf(record) : 0;
+  DOMElement* record = dezov::FindRecord(pXMLDoc.get(), dezov::CursorElement(pCurNode),
+                                         strCurName, index, lastRecord);
+  return record ? nodeHandles->HandleOf(pXMLDoc, record) : 0;
 }
 
 long CXmlIni::GetChildNode(long node, const char* name) {
-  if (node <= 0 || pXMLDoc == nullptr) return 0;
-  const DOMElement* element = pXMLDoc->ElementOf(node);
-  if (element == nullptr) return 0;
-  const dezov::NameQuery query(dezov::OrEmpty(name), pXMLDoc->codec());
-  DOMElement* child = pXMLDoc->FindChild(element, query, 0);
-  return child ? pXMLDoc->HandleOf(child) : 0;
+  if (node <= 0) return 0;
+  const dezov::NodeHandleTable::Target target = nodeHandles->ElementOf(node);
+  if (target.element == nullptr) return 0;
+  const dezov::NameQuery query(dezov::OrEmpty(name), target.document->codec());
+  DOMElement* child = target.document->FindChild(target.element, query, 0);
+  return child ? nodeHandles->HandleOf(target.document, child) : 0;
 }
 
 std::string CXmlIni::GetAttribute(long node, const char* attribute) {
-  if (node <= 0 || pXMLDoc == nullptr) return std::string();
-  const DOMElement* element = pXMLDoc->ElementOf(node);
-  return element ? dezov::AttributeText(element, attribute, pXMLDoc->codec()) : std::string();
+  if (node <= 0) return std::string();
+  const dezov::NodeHandleTable::Target target = nodeHandles->ElementOf(node);
+  if (target.element == nullptr) return std::string();
+  return dezov::AttributeText(target.element, attribute, target.document->codec());
 }

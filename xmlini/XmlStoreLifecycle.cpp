@@ -1,13 +1,15 @@
 // CXmlIni construction, copying, destruction and opening files.
 #include <xercesc/dom/DOM.hpp>
-#include <xercesc/util/PlatformUtils.hpp>
 
 #include <cstdio>
 
 #include "../include/XmlIni.h"
 #include "../platform/Platform.h"
 #include "../text/TextUtil.h"
-#include "XmlParserHost.h"
+#include "XmlDocument.h"
+#include "XmlLibrary.h"
+#include "XmlNodeHandles.h"
+#include "XmlParser.h"
 
 using namespace xercesc;
 
@@ -18,18 +20,6 @@ namespace {
 const char kDefaultDocument[] =
     "<?xml version=\"1.0\" encoding=\"gb2312\" ?>\r\n"
     "<vornini comment=\"VornSoft Config Data\" Version=\"1.0\"></vornini>";
-
-bool StartLibrary(std::string& error) {
-  try {
-    XMLPlatformUtils::Initialize();
-    return true;
-  } catch (const XMLException& e) {
-    const XMLCh* message = e.getMessage();
-    error.clear();
-    for (const XMLCh* c = message; c && *c; ++c) error.push_back(*c < 0x80 ? char(*c) : '?');
-    return false;
-  }
-}
 
 // Creates fileName holding the default document; false when it cannot.
 bool CreateDefaultDocument(const std::string& fileName) {
@@ -45,6 +35,20 @@ bool CreateDefaultDocument(const std::string& fileName) {
   return true;
 }
 
+// Reads and parses the file (IOError/NotFound from reading, else as ParseXml).
+Status LoadXmlFile(const std::string& fileName, std::shared_ptr<XmlDocument>& document) {
+  std::string bytes;
+  const Status read = platform::ReadWholeFile(fileName, bytes);
+  if (!read.ok()) return Status::IOError(read.message());
+  xercesc::DOMDocument* parsed = nullptr;
+  std::vector<std::uint32_t> lines;
+  Status status = ParseXml(bytes, fileName, parsed, lines);
+  if (!status.ok()) return status;
+  document = std::make_shared<XmlDocument>(parsed);
+  document->KeepElementLines(std::move(lines));
+  return status;
+}
+
 // The store's message for a failed load: every open failure is worded here.
 std::string OpenFailureText(const Status& status) {
   if (status.code() == Status::Code::kInvalid)  // an exception of the DOM
@@ -55,55 +59,21 @@ std::string OpenFailureText(const Status& status) {
 
 }  // namespace
 
-XmlLibraryStart::XmlLibraryStart() {
-  platform::SetChineseLocale();
-  StartLibrary(error_);
-}
-
-XmlLibraryStart::XmlLibraryStart(const XmlLibraryStart&) { StartLibrary(error_); }
-
-XmlLibraryStart::~XmlLibraryStart() { XMLPlatformUtils::Terminate(); }
-
 }  // namespace dezov
 
-using dezov::XmlParserHost;
-
 CXmlIni::CXmlIni()
-    : pXMLDoc(nullptr), pCurNode(nullptr), nCurCount(0) {
-  strLastErrMsg = libraryStart.error();
-  static const XMLCh kCore[] = {'C', 'o', 'r', 'e', 0};
-  if (DOMImplementationRegistry::getDOMImplementation(kCore) == nullptr) {
-    strLastErrMsg = "DOMImplementationRegistry::getDOMImplementation Fail";
-    return;
-  }
-  pParser = std::make_shared<XmlParserHost>();
+    : nodeHandles(std::make_shared<dezov::NodeHandleTable>()),
+      pCurNode(nullptr),
+      nCurCount(0) {
+  dezov::platform::SetChineseLocale();  // Windows only: hosts there rely on it
+  strLastErrMsg = dezov::StartXmlLibrary().message();
 }
 
-CXmlIni::CXmlIni(const CXmlIni& other)
-    : libraryStart(other.libraryStart),
-      strFileName(other.strFileName),
-      strLastErrMsg(other.strLastErrMsg),
-      pParser(other.pParser),
-      pXMLDoc(other.pXMLDoc),
-      pCurNode(other.pCurNode),
-      nCurCount(other.nCurCount),
-      strCurName(other.strCurName),
-      lastRecord(other.lastRecord) {}
+CXmlIni::CXmlIni(const CXmlIni& other) = default;
 
-CXmlIni& CXmlIni::operator=(const CXmlIni& other) {
-  if (this == &other) return *this;
-  strFileName = other.strFileName;
-  strLastErrMsg = other.strLastErrMsg;
-  pParser = other.pParser;  // the old host dies here when no copy uses it
-  pXMLDoc = other.pXMLDoc;
-  pCurNode = other.pCurNode;
-  nCurCount = other.nCurCount;
-  strCurName = other.strCurName;
-  lastRecord = other.lastRecord;
-  return *this;
-}
+CXmlIni& CXmlIni::operator=(const CXmlIni& other) = default;
 
-CXmlIni::~CXmlIni() = default;  // members go in reverse order: the library stops last
+CXmlIni::~CXmlIni() = default;
 
 bool CXmlIni::Open(const char* fileName) { return OpenResolvedName(fileName); }
 
@@ -134,12 +104,14 @@ bool CXmlIni::OpenResolvedName(const char* fileName) {
     if (!dezov::CreateDefaultDocument(name)) strLastErrMsg = "open xml file error";
     return false;
   }
-  if (!pParser) {
-    strLastErrMsg = "cannot parse " + name + ": the XML library did not start";
+  const dezov::Status& library = dezov::StartXmlLibrary();
+  if (!library.ok()) {
+    strLastErrMsg = "cannot parse " + name + ": the XML library did not start (" +
+                    library.message() + ")";
     return false;
   }
-  dezov::XmlDocument* document = nullptr;
-  const dezov::Status status = pParser->Load(name, document);
+  std::shared_ptr<dezov::XmlDocument> document;
+  const dezov::Status status = dezov::LoadXmlFile(name, document);
   if (!status.ok()) {
     strLastErrMsg = dezov::OpenFailureText(status);
     return false;
@@ -150,7 +122,13 @@ bool CXmlIni::OpenResolvedName(const char* fileName) {
     strLastErrMsg = "XML Root IXMLElement Invalid " + strFileName;
     return false;
   }
-  pXMLDoc = document;
+  // The cursor and its remembered record point into the earlier document,
+  // which dies here unless a copy of the store still uses it.
+  pCurNode = nullptr;
+  nCurCount = 0;
+  strCurName.clear();
+  lastRecord = dezov::RecordPosition();
+  pXMLDoc = std::move(document);
   strFileName = name;
   return true;
 }

@@ -1,16 +1,12 @@
-#include <clocale>
-
 #include "../Platform.h"
 
 namespace dezov {
 namespace platform {
 
-void SetChineseLocale() {
-  static const char* const kNames[] = {"zh_CN.GBK", "zh_CN.GB18030", "zh_CN.GB2312"};
-  for (const char* name : kNames) {
-    if (std::setlocale(LC_ALL, name) != nullptr) return;
-  }
-}
+// Nothing: no string of the library depends on the process locale here, and
+// changing it would change every other thread's conversions too. A host that
+// wants a GBK locale sets it itself.
+void SetChineseLocale() {}
 
 }  // namespace platform
 }  // namespace dezov

@@ -63,6 +63,7 @@ TEST_F(XmlStoreTest, RecordsSetWritesExactNamesNumbersAndOnlyStorableText) {
   EXPECT_TRUE(store.Set("n", 7) && store.Set("l", -7L) && store.Set("d", 0.1) &&
               store.Set("big", 1e300));
   EXPECT_FALSE(store.Set("bad", "a\x01z") || store.Set("bad", "\x81"));  // not XML text, not GBK
+  EXPECT_TRUE(store.Set("gbk", "\xD6\xD0"));  // the cut-off byte before is not joined to it
   ASSERT_TRUE(store.Locate("list", "rec"));
   const std::string first = store.Get("Id", 0);  // "ID" and the replaced "id"
   EXPECT_TRUE(store.RemoveAttribute("list\\rec", "iD"));
@@ -70,6 +71,7 @@ TEST_F(XmlStoreTest, RecordsSetWritesExactNamesNumbersAndOnlyStorableText) {
   EXPECT_EQ(store.Get("n", 0) + store.Get("l", 0) + store.Get("d", 0), "7-70.100000");
   EXPECT_EQ(store.Get("big", 0).size(), 301u + 7u);
   EXPECT_EQ(store.Get("bad", 0), "");
+  EXPECT_EQ(store.Get("gbk", 0), "\xD6\xD0");
 }
 
 TEST_F(XmlStoreTest, RecordsReadsStayRightWhenACopyChangesTheList) {
@@ -125,8 +127,9 @@ TEST_F(XmlStoreTest, RecordsAppendedSurviveWriteAndReopen) {
 
 }  // namespace
 
-// Handles fit a 32-bit long and keep naming their element after another open.
-TEST_F(XmlStoreTest, RecordsManyHandlesStayDistinctAndValid) {
+// Handles fit a 32-bit long and name their element while a store or copy
+// uses its document; once the document is freed they find nothing.
+TEST_F(XmlStoreTest, RecordsManyHandlesStayDistinctAndValidWhileTheirDocumentLives) {
   CXmlIni store;
   OpenOn(store, "");
   for (int i = 0; i < 5000; ++i) ASSERT_TRUE(store.Append("list\\rec") && store.Set("id", i));
@@ -134,10 +137,22 @@ TEST_F(XmlStoreTest, RecordsManyHandlesStayDistinctAndValid) {
   ASSERT_EQ(store.GetCount(), 5000);
   std::vector<long> handles;
   for (int i = 0; i < 5000; ++i) handles.push_back(store.GetNodeByIndex(i));
-  OpenOn(store, "<list><rec id=\"other\"/></list>", "other.xml");
+  CXmlIni keeper(store);  // keeps the first document alive
+  OpenOn(store, "<list><rec id=\"other\"><sub/></rec></list>", "other.xml");
+  EXPECT_EQ(store.GetCount(), 0);  // the cursor went with the earlier document
   for (int i = 0; i < 5000; i += 499) {
     EXPECT_GT(handles[i], 0);
     EXPECT_LE(handles[i], 0x7fffffffL);
     EXPECT_EQ(store.GetAttribute(handles[i], "id"), std::to_string(i));
   }
+  ASSERT_TRUE(store.Locate("list", "rec"));
+  const long other = store.GetNodeByIndex(0);
+  keeper = store;  // no store uses the first document any more: it is freed
+  for (int i = 0; i < 5000; i += 499) {
+    EXPECT_EQ(store.GetAttribute(handles[i], "id"), "");
+    EXPECT_EQ(store.GetChildNode(handles[i], "sub"), 0);
+  }
+  OpenOn(store, "<list><rec id=\"third\"/></list>", "third.xml");  // frees nothing: keeper
+  EXPECT_EQ(store.GetAttribute(other, "id"), "other");
+  EXPECT_NE(store.GetChildNode(other, "sub"), 0);
 }

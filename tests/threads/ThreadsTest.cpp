@@ -1,0 +1,163 @@
+// Stores used on many threads at once, and a host that starts and stops the
+// XML library itself around our stores. Each stress test is bounded in rounds
+// and in time.
+#include <gtest/gtest.h>
+
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+
+#include <atomic>
+#include <chrono>
+#include <clocale>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "KdDeploy.h"
+#include "KdIni.h"
+#include "XmlIni.h"
+#include "support/TestFiles.h"
+
+using testing_support::TempDir;
+using testing_support::WriteBytes;
+
+namespace {
+
+constexpr int kThreads = 8;
+constexpr int kRounds = 300;
+constexpr auto kTimeLimit = std::chrono::seconds(90);
+
+// Runs round(thread, n) for n = 0..kRounds-1 on each of kThreads threads
+// (stopping early at kTimeLimit); returns the rounds that returned false.
+template <typename Round>
+int FailedRounds(Round round) {
+  const auto deadline = std::chrono::steady_clock::now() + kTimeLimit;
+  std::atomic<int> failed{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] {
+      for (int n = 0; n < kRounds && std::chrono::steady_clock::now() < deadline; ++n)
+        if (!round(t, n)) ++failed;
+    });
+  for (std::thread& thread : threads) thread.join();
+  return failed;
+}
+
+// Sections S0..S7 of 60 keys each (enough to be indexed), and a list of records.
+std::string Configuration() {
+  std::string text = "<?xml version=\"1.0\" encoding=\"gb2312\"?>\n<vornini>";
+  for (int s = 0; s < kThreads; ++s) {
+    text += "<S" + std::to_string(s) + ">";
+    for (int k = 0; k < 60; ++k)
+      text += "<K" + std::to_string(k) + " Value=\"" + std::to_string(s * 100 + k) + "\"/>";
+    text += "</S" + std::to_string(s) + ">";
+  }
+  text += "<list>";
+  for (int r = 0; r < 60; ++r) text += "<rec id=\"" + std::to_string(r) + "\"><sub k=\"x\"/></rec>";
+  return text + "</list></vornini>";
+}
+
+}  // namespace
+
+// First in this program, so that the host's first pair comes before any store.
+TEST(HostXmlLibrary, HostStartsAndStopsBeforeAroundAndAfterOurStores) {
+  using xercesc::XMLPlatformUtils;
+  TempDir dir;
+  const std::string path = dir.File("cfg.xml");
+  WriteBytes(path, Configuration());
+  XMLPlatformUtils::Initialize();
+  XMLPlatformUtils::Terminate();
+  XMLPlatformUtils::Initialize();
+  {
+    CXmlIni store;
+    ASSERT_TRUE(store.Open(path.c_str())) << store.GetLastErrMsg();
+    EXPECT_EQ(store.GetValue("S1", "K2"), "102");
+  }
+  XMLPlatformUtils::Terminate();
+
+  CXmlIni held;
+  ASSERT_TRUE(held.Open(path.c_str())) << held.GetLastErrMsg();
+  XMLPlatformUtils::Initialize();
+  {
+    xercesc::XercesDOMParser parser;  // the host's own use of the library
+    static const char kText[] = "<host/>";
+    xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(kText), sizeof kText - 1,
+                                      u"host");
+    parser.parse(source);
+    EXPECT_EQ(parser.getErrorCount(), 0u);
+  }
+  XMLPlatformUtils::Terminate();
+  EXPECT_EQ(held.GetValue("S3", "K4"), "304");
+  EXPECT_TRUE(held.SetValue("New", "K", "v") && held.WriteFile()) << held.GetLastErrMsg();
+  CXmlIni after;
+  ASSERT_TRUE(after.Open(path.c_str())) << after.GetLastErrMsg();
+  EXPECT_EQ(after.GetValue("New", "K"), "v");
+}
+
+#ifndef _WIN32
+TEST(HostXmlLibrary, StoresLeaveTheProcessLocaleAlone) {
+  ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
+  CXmlIni store;
+  EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
+}
+#endif
+
+TEST(Threads, XmlAndIniStoresMadeOpenedReadAndDestroyedOnManyThreads) {
+  TempDir dir;
+  const std::string xml = dir.File("cfg.xml");
+  const std::string ini = dir.File("cfg.ini");
+  WriteBytes(xml, Configuration());
+  WriteBytes(ini, "; shared\n[S]\nK=ini value\n");
+  const int failed = FailedRounds([&](int t, int n) {
+    CXmlIni store;
+    if (!store.Open(xml.c_str())) return false;
+    const std::string section = "S" + std::to_string(t);
+    const std::string key = "K" + std::to_string(n % 60);
+    if (store.GetValue(section.c_str(), key.c_str()) != std::to_string(t * 100 + n % 60))
+      return false;
+    if (!store.Locate("list", "rec") || store.GetCount() != 60) return false;
+    if (store.GetAttribute(store.GetChildNode(store.GetNodeByIndex(n % 60), "sub"), "k") != "x")
+      return false;
+    CKdIni settings;
+    settings.Open(ini.c_str());
+    return settings.GetValue("S", "K") == "ini value";
+  });
+  EXPECT_EQ(failed, 0);
+}
+
+TEST(Threads, DeploymentsLoadedFromSeparateStoresOnManyThreads) {
+  const std::string path = testing_support::SourceFile("examples/deploy.xml");
+  const int failed = FailedRounds([&](int, int) {
+    CXmlIni store;
+    if (!store.Open(path.c_str())) return false;
+    CKdDeploy deploy;
+    deploy.InitDeloy(&store);
+    return deploy.GetScheme() == 3 && deploy.GetDomain("JYS", "2", "") == "SZ";
+  });
+  EXPECT_EQ(failed, 0);
+}
+
+// Copies share one document; reading it through them on several threads at
+// once builds lookup indexes and hands out node handles concurrently.
+TEST(Threads, CopiesSharingADocumentAreReadOnManyThreads) {
+  TempDir dir;
+  const std::string path = dir.File("cfg.xml");
+  WriteBytes(path, Configuration());
+  CXmlIni source;
+  ASSERT_TRUE(source.Open(path.c_str()));
+  ASSERT_TRUE(source.Locate("list", "rec"));
+  std::vector<CXmlIni> copies(kThreads, source);
+  const int failed = FailedRounds([&](int t, int n) {
+    CXmlIni& copy = copies[static_cast<std::size_t>(t)];
+    const int s = (t + n) % kThreads;
+    const std::string section = "S" + std::to_string(s);
+    const std::string key = "k" + std::to_string(59 - n % 60);
+    if (copy.GetValue(section.c_str(), key.c_str()) != std::to_string(s * 100 + 59 - n % 60))
+      return false;
+    const long record = copy.GetNodeByIndex(n % 60);
+    return copy.GetAttribute(record, "id") == std::to_string(n % 60) &&
+           copy.GetChildNode(record, "SUB") != 0;
+  });
+  EXPECT_EQ(failed, 0);
+}
