@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build demo test windows clean
+.PHONY: all deps build demo test windows package package-deb clean
 
 all: build
 
@@ -27,6 +27,15 @@ test: build
 WINDOWS_BUILD ?= build-windows
 windows:
 	CMAKE_FLAGS="$(CMAKE_FLAGS)" JOBS=$(JOBS) bash scripts/windows-build.sh $(WINDOWS_BUILD)
+
+# The packages: Debian packages (libdezov20-1, libdezov20-dev, dezov) in
+# $(BUILD), and the Windows zip in $(WINDOWS_BUILD) (made and tested by the
+# Windows build). scripts/package-check.sh checks what they hold.
+package: package-deb windows
+
+package-deb: build
+	bash scripts/setup.sh dpkg-dev file lintian
+	cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD)

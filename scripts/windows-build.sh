@@ -14,6 +14,7 @@
 #   gtest    GoogleTest from the sources Debian ships in /usr/src/googletest
 #   build    this project: DeZov20.dll, tests, tools (bin/ in the build folder)
 #   test     every test program under Wine, through ctest
+#   package  the zip for users (CPack): DeZov20-<version>-win64.zip
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SOURCE=$PWD
@@ -98,10 +99,14 @@ build_gtest() {
 }
 
 build_project() {
+  # The zip carries the licence and notice of the Xerces-C linked into the DLL.
+  local xerces_tree
+  xerces_tree=$(find "$DEPS/xerces-src" -mindepth 1 -maxdepth 1 -type d -name 'xerces-c-*' 2>/dev/null | head -n1 || true)
   # shellcheck disable=SC2086  # CMAKE_FLAGS holds several flags
   cmake -S "$SOURCE" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_FIND_ROOT_PATH="$PREFIX" \
     -DCMAKE_PREFIX_PATH="$PREFIX" -DCMAKE_RUNTIME_OUTPUT_DIRECTORY="$BUILD/bin" \
+    -DDEZOV20_XERCES_SOURCE_DIR="$xerces_tree" \
     -DDEZOV20_BUILD_BENCH=OFF -DDEZOV20_BUILD_FUZZ=OFF ${CMAKE_FLAGS:-}
   cmake --build "$BUILD" -j"$JOBS"
 }
@@ -124,3 +129,4 @@ timed gtest build_gtest
 timed build build_project
 trap stop_wine EXIT
 timed test run_tests
+timed package cmake --build "$BUILD" --target package

@@ -1,28 +1,47 @@
-# Installs the built library into a private prefix, then builds and runs a
-# small program against the installed CMake package and pkg-config file.
+# Builds a small program against installed files and runs it, once through
+# the CMake package and once with nothing but what pkg-config says.
+#   -DSOURCE_DIR=  this project's sources      -DWORK_DIR=  scratch folder (emptied)
+#   -DLIBDIR=      the install's library folder below the prefix
+#   -DCXX=         the C++ compiler for the pkg-config build
+# and either -DBUILD_DIR= (installed first into WORK_DIR/prefix) or -DPREFIX=
+# (files already there, e.g. unpacked packages).
 file(REMOVE_RECURSE ${WORK_DIR})
-set(prefix ${WORK_DIR}/prefix)
+if(BUILD_DIR)
+  set(PREFIX ${WORK_DIR}/prefix)
+endif()
 
 function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
   if(NOT result EQUAL 0)
     message(FATAL_ERROR "failed (${result}): ${ARGN}\n${out}\n${err}")
   endif()
   set(last_output "${out}" PARENT_SCOPE)
 endfunction()
 
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/install/consumer -B ${WORK_DIR}/build
-    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release)
+if(BUILD_DIR)
+  run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
+endif()
+set(consumer ${SOURCE_DIR}/tests/install/consumer)
+run(${CMAKE_COMMAND} -S ${consumer} -B ${WORK_DIR}/build
+    -DCMAKE_PREFIX_PATH=${PREFIX} -DCMAKE_FIND_USE_CMAKE_SYSTEM_PATH=OFF
+    -DCMAKE_BUILD_TYPE=Release)
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer ${WORK_DIR}/config.xml)
-message(STATUS "${last_output}")
+message(STATUS "find_package: ${last_output}")
 
-set(ENV{PKG_CONFIG_PATH} ${prefix}/lib/pkgconfig)
-find_program(PKG_CONFIG pkg-config)
-if(PKG_CONFIG)
-  run(${PKG_CONFIG} --cflags --libs DeZov20)
-  if(NOT last_output MATCHES "-lDeZov20")
-    message(FATAL_ERROR "pkg-config gave: ${last_output}")
-  endif()
+# Only this prefix's pkg-config files; the flags must lead into the prefix.
+set(ENV{PKG_CONFIG_LIBDIR} ${PREFIX}/${LIBDIR}/pkgconfig)
+unset(ENV{PKG_CONFIG_PATH})
+find_program(PKG_CONFIG pkg-config REQUIRED)
+run(${PKG_CONFIG} --variable=includedir DeZov20)
+if(NOT EXISTS ${last_output}/XmlIni.h)
+  message(FATAL_ERROR "pkg-config's includedir has no XmlIni.h: ${last_output}")
 endif()
+run(${PKG_CONFIG} --cflags --libs DeZov20)
+separate_arguments(flags UNIX_COMMAND "${last_output}")
+run(${CXX} -std=c++17 ${consumer}/main.cpp ${flags} -Wl,-rpath,${PREFIX}/${LIBDIR}
+    -o ${WORK_DIR}/consumer-pkg-config)
+file(REMOVE ${WORK_DIR}/config.xml)
+run(${WORK_DIR}/consumer-pkg-config ${WORK_DIR}/config.xml)
+message(STATUS "pkg-config: ${last_output}")

@@ -1,0 +1,118 @@
+# What `make package` (CPack) builds from the install rules: on Linux three
+# Debian packages, one per install component; on Windows one zip holding all
+# of them. The version is the project's, as everywhere else.
+set(DEZOV20_PACKAGE_MAINTAINER "DeZov20 developers <dezov20@example.org>" CACHE STRING
+  "Maintainer named in the Debian packages (Name <address>)")
+
+set(CPACK_PACKAGE_NAME dezov20)
+set(CPACK_PACKAGE_VENDOR "DeZov20 developers")
+set(CPACK_PACKAGE_CONTACT "${DEZOV20_PACKAGE_MAINTAINER}")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_STRIP_FILES ON)
+set(CPACK_COMPONENTS_ALL runtime development)
+if(TARGET dezov)
+  list(APPEND CPACK_COMPONENTS_ALL tool)
+endif()
+
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME DeZov20-${PROJECT_VERSION}-win64)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/README-Windows.txt DESTINATION .
+    COMPONENT runtime)
+  # Xerces-C and the mingw-w64 runtime are linked into the DLL and the tool:
+  # their licences travel with them.
+  set(DEZOV20_XERCES_SOURCE_DIR "" CACHE PATH
+    "Xerces-C source tree whose LICENSE and NOTICE the zip carries")
+  if(DEZOV20_XERCES_SOURCE_DIR)
+    install(FILES ${DEZOV20_XERCES_SOURCE_DIR}/LICENSE DESTINATION licenses
+      RENAME xerces-c-LICENSE.txt COMPONENT runtime)
+    install(FILES ${DEZOV20_XERCES_SOURCE_DIR}/NOTICE DESTINATION licenses
+      RENAME xerces-c-NOTICE.txt COMPONENT runtime)
+  endif()
+  if(EXISTS /usr/share/doc/mingw-w64-common/copyright)
+    install(FILES /usr/share/doc/mingw-w64-common/copyright DESTINATION licenses
+      RENAME mingw-w64-runtime.txt COMPONENT runtime)
+  endif()
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION licenses
+    RENAME DeZov20.txt COMPONENT runtime)
+  include(CPack)
+  return()
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(DEZOV20_DEBIAN_VERSION ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
+set(CPACK_DEBIAN_PACKAGE_SOURCE dezov20)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# Dependencies on other packages come from the binaries (dpkg-shlibdeps);
+# those between our own packages from the component dependencies, exact version.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The tool's own library is found in the build folder; it adds no dependency there.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR} ${CMAKE_LIBRARY_OUTPUT_DIRECTORY})
+set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
+set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS runtime)
+set(CPACK_COMPONENT_TOOL_DEPENDS runtime)
+
+# The library package is named after its soname, so that a later major
+# version installs beside it; the tool therefore has a package of its own
+# (two library packages cannot both ship /usr/bin/dezov).
+set(dezov20_library_package libdezov20-${PROJECT_VERSION_MAJOR})
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${dezov20_library_package})
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+# Its shlibs file names it for the programs built against it; its trigger
+# refreshes the linker cache, so it needs no maintainer scripts.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/triggers)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebianDropLdconfigScripts.cmake)
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
+  "XML and INI configuration stores and a deployment domain resolver
+DeZov20 is a configuration library: CXmlIni reads and writes XML
+configuration files in GBK, CKdIni reads and writes INI files keeping every
+comment and untouched line, and CKdDeploy answers which server domain serves
+a request.
+.
+This package holds the shared library.")
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libdezov20-dev)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
+  "XML and INI configuration stores (development files)
+DeZov20 is a configuration library for XML and INI configuration files and
+deployment descriptions.
+.
+This package holds the headers, the CMake package (find_package(DeZov20))
+and the pkg-config file (DeZov20) to build programs against the library.")
+set(CPACK_DEBIAN_TOOL_PACKAGE_NAME dezov)
+set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_TOOL_DESCRIPTION
+  "command-line tool for XML and INI configuration files
+dezov reads and changes XML and INI configuration files in GBK, converting
+names and values from and to the terminal's encoding, and asks the
+deployment resolver of DeZov20 which domain serves a request.")
+
+# Each package carries the copyright and the Debian changelog in its own
+# documentation folder, and the one lintian remark that does not apply. These files belong to the packages only: a plain
+# `cmake --install` leaves them out.
+string(TIMESTAMP DEZOV20_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.Debian.in
+  ${PROJECT_BINARY_DIR}/packaging/changelog.Debian @ONLY)
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.Debian.gz
+  COMMAND gzip -9nkf changelog.Debian
+  DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog.Debian
+  WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/packaging VERBATIM)
+add_custom_target(dezov20_debian_changelog ALL
+  DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog.Debian.gz)
+foreach(component ${CPACK_COMPONENTS_ALL})
+  string(TOUPPER ${component} upper)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright
+    ${PROJECT_BINARY_DIR}/packaging/changelog.Debian.gz
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME}
+    COMPONENT ${component} EXCLUDE_FROM_ALL)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
+    RENAME ${CPACK_DEBIAN_${upper}_PACKAGE_NAME} COMPONENT ${component} EXCLUDE_FROM_ALL)
+endforeach()
+
+include(CPack)

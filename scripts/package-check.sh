@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Checks what the packages hold, the way a user gets them, away from the
+# build folder.
+#
+# Usage: scripts/package-check.sh deb BUILD   the Debian packages in BUILD:
+#          lintian; all of them unpacked (dpkg-deb -x) into an empty root; the
+#          install consumer built against that root with find_package and with
+#          pkg-config, and run; dezov demo run from the root.
+#        scripts/package-check.sh zip BUILD   the Windows zip in BUILD:
+#          unpacked into an empty folder; its programs import only system DLLs;
+#          the consumer built against it (mingw-w64) and run beside dezov.exe
+#          under Wine with nothing else on the DLL search path; dezov.exe demo.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+SOURCE=$PWD
+MODE=${1:?usage: package-check.sh deb|zip BUILD}
+BUILD=$(cd "${2:?usage: package-check.sh deb|zip BUILD}" && pwd)
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+
+fail() { echo "package-check: $*" >&2; exit 1; }
+
+# The resolver's first answer on the example deployment, as the demo prints it.
+expect_demo() { grep -q -- '-> TA_SH1,TA_SH2,' "$1" || { cat "$1"; fail "$2: unexpected demo output"; }; }
+
+check_deb() {
+  local debs=("$BUILD"/*.deb) root=$WORK/root libdir
+  [ -e "${debs[0]}" ] || fail "no .deb in $BUILD (cmake --build $BUILD --target package)"
+  for deb in "${debs[@]}"; do
+    dpkg-deb -f "$deb" Package Version Depends
+    dpkg-deb -x "$deb" "$root"
+  done
+  lintian --fail-on error,warning "${debs[@]}" 2>&1 | { grep -v 'root privileges' || true; }
+  echo "[package] lintian: no error or warning"
+
+  libdir=$(cd "$root/usr" && find . -name DeZov20.pc -printf '%h\n')
+  libdir=${libdir#./}
+  cmake -DSOURCE_DIR="$SOURCE" -DPREFIX="$root/usr" -DLIBDIR="${libdir%/pkgconfig}" \
+    -DCXX="${CXX:-c++}" -DWORK_DIR="$WORK/consumer" -P tests/install/RunConsumer.cmake
+
+  ldd "$root/usr/bin/dezov" | grep -q "libDeZov20.so.1 => $root/" ||
+    fail "dezov does not take its library from the package"
+  [ -s "$root/usr/share/man/man1/dezov.1.gz" ] || fail "no manual page"
+  mkdir "$WORK/empty"
+  (cd "$WORK/empty" && "$root/usr/bin/dezov" demo) >"$WORK/demo.txt"
+  expect_demo "$WORK/demo.txt" "dezov demo"
+  echo "[package] Debian packages: consumer (find_package, pkg-config) and dezov demo ok"
+}
+
+# DLLs every Windows installation has.
+SYSTEM_DLLS=" kernel32.dll msvcrt.dll advapi32.dll user32.dll ws2_32.dll shell32.dll ole32.dll "
+
+check_zip() {
+  local zips=("$BUILD"/DeZov20-*-win64.zip) top bin dll
+  [ -e "${zips[0]}" ] || fail "no zip in $BUILD"
+  mkdir "$WORK/unpacked"
+  (cd "$WORK/unpacked" && cmake -E tar xf "${zips[0]}")
+  top=$(find "$WORK/unpacked" -mindepth 1 -maxdepth 1 -type d)
+  bin=$top/bin
+  for program in "$bin"/*.dll "$bin"/*.exe; do
+    for dll in $(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/^\s*DLL Name: //p'); do
+      dll=${dll,,}
+      [[ $SYSTEM_DLLS == *" $dll "* ]] || [ -n "$(find "$bin" -maxdepth 1 -iname "$dll")" ] ||
+        fail "$(basename "$program") needs $dll, which is neither a system DLL nor in the zip"
+      echo "[package] $(basename "$program") imports $dll"
+    done
+  done
+
+  cmake -S tests/install/consumer -B "$WORK/consumer" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$SOURCE/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_FIND_ROOT_PATH="$top" -DCMAKE_PREFIX_PATH="$top" >/dev/null
+  cmake --build "$WORK/consumer" >/dev/null
+  PKG_CONFIG_LIBDIR=$top/lib/pkgconfig pkg-config --variable=includedir DeZov20 |
+    { read -r dir; [ -f "$dir/XmlIni.h" ] || fail "the zip's DeZov20.pc gives includedir $dir"; }
+  cp "$WORK/consumer/consumer.exe" "$bin/"
+
+  export WINEPREFIX=${WINEPREFIX:-$BUILD/wine} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  unset WINEPATH
+  local wine=/usr/lib/wine/wine64
+  [ -d "$WINEPREFIX/drive_c" ] || "$wine" wineboot --init >/dev/null 2>&1 || true
+  (cd "$bin" && "$wine" consumer.exe config.xml) | tr -d '\r' | grep -qx 'consumer ok' ||
+    fail "the consumer did not run from the zip"
+  (cd "$bin" && "$wine" dezov.exe demo) | tr -d '\r' >"$WORK/demo.txt"
+  expect_demo "$WORK/demo.txt" "dezov.exe demo"
+  /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+  echo "[package] Windows zip: consumer and dezov.exe demo ok under Wine"
+}
+
+case $MODE in
+  deb) check_deb ;;
+  zip) check_zip ;;
+  *) fail "unknown mode $MODE" ;;
+esac
