@@ -41,6 +41,10 @@ check_deb() {
   ldd "$root/usr/bin/dezov" | grep -q "libDeZov20.so.1 => $root/" ||
     fail "dezov does not take its library from the package"
   [ -s "$root/usr/share/man/man1/dezov.1.gz" ] || fail "no manual page"
+  local version
+  version=$(dpkg-deb -f "$BUILD"/dezov_*.deb Version)
+  [ "$("$root/usr/bin/dezov" --version)" = "dezov ${version%-*}" ] ||
+    fail "dezov --version does not say ${version%-*}"
   mkdir "$WORK/empty"
   (cd "$WORK/empty" && "$root/usr/bin/dezov" demo) >"$WORK/demo.txt"
   expect_demo "$WORK/demo.txt" "dezov demo"
@@ -70,8 +74,12 @@ check_zip() {
     -DCMAKE_TOOLCHAIN_FILE="$SOURCE/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_FIND_ROOT_PATH="$top" -DCMAKE_PREFIX_PATH="$top" >/dev/null
   cmake --build "$WORK/consumer" >/dev/null
-  PKG_CONFIG_LIBDIR=$top/lib/pkgconfig pkg-config --variable=includedir DeZov20 |
-    { read -r dir; [ -f "$dir/XmlIni.h" ] || fail "the zip's DeZov20.pc gives includedir $dir"; }
+  # The pkg-config file leads into the unpacked folder wherever it lies.
+  local pc="pkg-config DeZov20"
+  [ -f "$(PKG_CONFIG_LIBDIR=$top/lib/pkgconfig $pc --variable=includedir)/XmlIni.h" ] ||
+    fail "the zip's DeZov20.pc does not lead to the headers"
+  [ -f "$(PKG_CONFIG_LIBDIR=$top/lib/pkgconfig $pc --variable=libdir)/libDeZov20.dll.a" ] ||
+    fail "the zip's DeZov20.pc does not lead to the import library"
   cp "$WORK/consumer/consumer.exe" "$bin/"
 
   export WINEPREFIX=${WINEPREFIX:-$BUILD/wine} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
