@@ -32,6 +32,8 @@
 namespace dezov {
 
 class XmlDocument;      // one parsed document with its lookup index
+class XmlChangeLog;     // a document's changes since it agreed with its file
+class Status;
 class NodeHandleTable;  // the node handles a store and its copies gave out
 class XmlElementLines;  // where a store's elements stood in its file
 
@@ -72,8 +74,16 @@ class DEZOV20_API CXmlIni {
   std::string GetLastErrMsg();
   // Does nothing: kept for callers that call it.
   void ResetContent();
-  // Writes the whole document over its file atomically; false and an error
-  // text on failure, with the old file left intact. Never throws.
+  // Writes the whole document over its file atomically, holding a lock that
+  // every save of this library takes (other processes included). When the
+  // file changed on disk since this store read or last wrote it, the save
+  // reads it again and applies this store's changes since then on top: the
+  // file's other changes survive, this store's value wins where both changed
+  // the same key or attribute, and afterwards the store holds that merged
+  // document with its record cursor reset (copies keep the document they
+  // had). A removed file is written anew from the store. False and an error
+  // text on failure (a lock held by another save for over 10 s: "locked"),
+  // with the file left as it was. Never throws.
   bool WriteFile();
 
   // ---- Section and key values -------------------------------------------
@@ -163,6 +173,13 @@ class DEZOV20_API CXmlIni {
   void* FindElement(const char* path, int index, bool create);
   std::string AttributeAt(const char* path, const char* attribute, int index);
   bool SetAttributeAt(const char* path, const char* attribute, const char* value, int index);
+  // The file's current bytes with this store's logged changes applied on top.
+  dezov::Status MergeWithDisk(const std::string& bytes,
+                              std::shared_ptr<dezov::XmlDocument>& merged);
+  // Runs the logged operations again, in order, on this store's document.
+  void ApplyChanges(const dezov::XmlChangeLog& log);
+  // Forgets the record cursor (its element belongs to a document being left).
+  void ResetCursor();
 
   std::string strFileName;
   std::string strLastErrMsg;

@@ -38,10 +38,14 @@ bool CXmlIni::RemoveAttribute(const char* path, const char* attribute, int index
   auto* element = static_cast<DOMElement*>(FindElement(path, index, false));
   if (element == nullptr) return false;
   const std::string name = dezov::OrEmpty(attribute);
-  if (name.empty()) return RemoveAllAttributes(element);
-  DOMAttr* found = dezov::FindAttribute(element, dezov::NameQuery(name, pXMLDoc->codec()));
-  if (found == nullptr) return false;
-  element->removeAttributeNode(found)->release();
+  if (name.empty()) {
+    if (!RemoveAllAttributes(element)) return false;
+  } else {
+    DOMAttr* found = dezov::FindAttribute(element, dezov::NameQuery(name, pXMLDoc->codec()));
+    if (found == nullptr) return false;
+    element->removeAttributeNode(found)->release();
+  }
+  pXMLDoc->changes().RemoveAttribute(path, attribute, index);
   return true;
 }
 
@@ -56,5 +60,6 @@ bool CXmlIni::ClearAttribute(const char* path) {
   auto* element = static_cast<DOMElement*>(FindElement(path, 0, false));
   if (element == nullptr) return false;
   RemoveAllAttributes(element);
+  pXMLDoc->changes().ClearAttributes(path);
   return true;
 }

@@ -179,4 +179,8 @@ int XmlDocument::DepthOf(const DOMNode* element) {
   return depth;
 }
 
+bool HasConfigurationRoot(XmlDocument& document) {
+  return NameQuery("vornini", document.codec()).Matches(document.root()->getNodeName());
+}
+
 }  // namespace dezov

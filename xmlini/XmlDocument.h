@@ -19,7 +19,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "../platform/FileLock.h"
 #include "GbkCodec.h"
+#include "XmlChangeLog.h"
 
 namespace dezov {
 
@@ -49,6 +51,12 @@ bool IsMatchingElement(const xercesc::DOMNode* node, const NameQuery& query);
 // The first attribute of element whose name matches query, or null.
 xercesc::DOMAttr* FindAttribute(const xercesc::DOMElement* element, const NameQuery& query);
 
+class XmlDocument;
+
+// True when the document's root element is the configuration root "vornini"
+// (any case).
+bool HasConfigurationRoot(XmlDocument& document);
+
 class XmlDocument {
  public:
   // Takes ownership of document.
@@ -63,6 +71,10 @@ class XmlDocument {
   GbkCodec& codec() const;
   // Changes whenever an element is added or removed.
   std::uint64_t generation() const { return generation_; }
+  // The changes made since the document and its file last agreed.
+  XmlChangeLog& changes() { return changes_; }
+  // The file as it was when the document last agreed with it.
+  platform::FileStamp& fileStamp() { return file_stamp_; }
 
   // The index-th (from 0) element child of parent matching query, or null.
   xercesc::DOMElement* FindChild(const xercesc::DOMNode* parent, const NameQuery& query,
@@ -106,6 +118,8 @@ class XmlDocument {
   mutable std::unordered_map<const xercesc::DOMElement*, std::uint32_t> line_of_;  // built when asked
   // Readers on several threads build indexes (and line_of_) at once.
   mutable std::mutex indexes_mutex_;
+  XmlChangeLog changes_;
+  platform::FileStamp file_stamp_;
   mutable std::unordered_map<const xercesc::DOMNode*, ChildIndex> indexes_;
 };
 

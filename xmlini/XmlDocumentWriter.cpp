@@ -1,5 +1,5 @@
-// Writing the document back: serialised whole into memory first, then put in
-// place of the file atomically, so that a failure never costs the old file.
+#include "XmlDocumentWriter.h"
+
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
@@ -8,10 +8,7 @@
 
 #include <cstring>
 
-#include "../include/XmlIni.h"
-#include "../platform/Platform.h"
 #include "../text/TextUtil.h"
-#include "XmlDocument.h"
 
 using namespace xercesc;
 
@@ -104,7 +101,7 @@ void RelabelDeclaration(std::string& bytes, const XMLCh* encodingName) {
 }
 
 // Serialises document into bytes; false with a message on any failure.
-bool SerialiseDocument(dezov::XmlDocument& document, std::string& bytes, std::string& error) {
+bool SerialiseOrExplain(dezov::XmlDocument& document, std::string& bytes, std::string& error) {
   if (const XMLCh* text = TextWithoutGbkForm(document)) {
     error = "the name or text '" + document.codec().Encode(text) + "' has no gb2312 form";
     return false;
@@ -145,36 +142,22 @@ bool SerialiseDocument(dezov::XmlDocument& document, std::string& bytes, std::st
 
 }  // namespace
 
-bool CXmlIni::WriteFile() {
-  strLastErrMsg.clear();
-  if (pXMLDoc == nullptr) {
-    strLastErrMsg = "WriteFile Fail ( pXMLDoc = NULL )";
-    return false;
-  }
-  std::string bytes;
+namespace dezov {
+
+Status SerialiseDocument(XmlDocument& document, std::string& bytes) {
   std::string error;
   try {
-    if (!SerialiseDocument(*pXMLDoc, bytes, error)) {
-      dezov::FormatString(strLastErrMsg, "WriteFile Fail ( %s )", error.c_str());
-      return false;
-    }
+    if (SerialiseOrExplain(document, bytes, error)) return Status::Ok();
   } catch (const XMLException& e) {
-    strLastErrMsg = "WriteFile Fail ( " + pXMLDoc->codec().Encode(e.getMessage()) + " )";
-    return false;
+    error = document.codec().Encode(e.getMessage());
   } catch (const DOMException& e) {
-    strLastErrMsg = "WriteFile Fail ( " + pXMLDoc->codec().Encode(e.getMessage()) + " )";
-    return false;
+    error = document.codec().Encode(e.getMessage());
   } catch (const OutOfMemoryException&) {
-    strLastErrMsg = "WriteFile Fail ( out of memory )";
-    return false;
+    error = "out of memory";
   } catch (...) {
-    strLastErrMsg = "WriteFile Fail ( the document could not be serialised )";
-    return false;
+    error = "the document could not be serialised";
   }
-  const dezov::Status written = dezov::platform::ReplaceFileContents(strFileName, bytes);
-  if (!written.ok()) {
-    dezov::FormatString(strLastErrMsg, "WriteFile Fail ( %s )", written.message().c_str());
-    return false;
-  }
-  return true;
+  return Status::Invalid(error);
 }
+
+}  // namespace dezov

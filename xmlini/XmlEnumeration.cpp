@@ -59,7 +59,9 @@ bool CXmlIni::RemoveSection(const char* section) {
   for (DOMNode* child = parent->getFirstChild(); child; child = child->getNextSibling())
     if (dezov::IsMatchingElement(child, last)) doomed.push_back(child);
   for (DOMNode* child : doomed) document->RemoveChild(parent, child);
-  return !doomed.empty();
+  if (doomed.empty()) return false;
+  document->changes().RemoveElements(section);
+  return true;
 }
 
 bool CXmlIni::RemoveKey(const char* section, const char* key) {

@@ -86,6 +86,7 @@ bool CXmlIni::Append(const char* path) {
   DOMNode* parent = document->WalkPathPrefix(components, level);
   DOMElement* created = document->CreatePath(parent, components, level);
   if (created == nullptr) return false;
+  document->changes().Append(path, created);
   pCurNode = created;
   return true;
 }
@@ -98,8 +99,10 @@ bool CXmlIni::Set(const char* name, const char* value) {
     strLastErrMsg = "Set Fail ( the text cannot be stored in XML )";
     return false;
   }
+  DOMElement* element = dezov::CursorElement(pCurNode);
   dezov::WithRelayedDomExceptions(
-      [&] { dezov::CursorElement(pCurNode)->setAttribute(attribute.c_str(), text.c_str()); });
+      [&] { element->setAttribute(attribute.c_str(), text.c_str()); });
+  pXMLDoc->changes().SetOnElement(*pXMLDoc, element, name, value);
   return true;
 }
 

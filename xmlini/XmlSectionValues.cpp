@@ -66,5 +66,6 @@ bool CXmlIni::SetAttributeAt(const char* path, const char* attribute, const char
   DOMElement* element = dezov::ResolvePath(*document, components, index, true);
   if (element == nullptr) return false;
   dezov::WithRelayedDomExceptions([&] { element->setAttribute(name.c_str(), text.c_str()); });
+  document->changes().SetAttribute(path, attribute, value, index);
   return true;
 }

@@ -1,9 +1,8 @@
 // CXmlIni construction, copying, destruction and opening files.
 #include <xercesc/dom/DOM.hpp>
 
-#include <cstdio>
-
 #include "../include/XmlIni.h"
+#include "../platform/FileLock.h"
 #include "../platform/Platform.h"
 #include "../text/TextUtil.h"
 #include "XmlDocument.h"
@@ -21,24 +20,19 @@ const char kDefaultDocument[] =
     "<?xml version=\"1.0\" encoding=\"gb2312\" ?>\r\n"
     "<vornini comment=\"VornSoft Config Data\" Version=\"1.0\"></vornini>";
 
-// Creates fileName holding the default document; false when it cannot.
+// Creates fileName holding the default document, exclusively: when several
+// processes open the missing file at once, one creates it and the others find
+// it complete. False when no file could be made there.
 bool CreateDefaultDocument(const std::string& fileName) {
-  if (fileName.empty()) return false;
-  std::FILE* file = std::fopen(fileName.c_str(), "ab");
-  if (file == nullptr) return false;
-  const std::size_t size = sizeof kDefaultDocument - 1;
-  const bool written = std::fwrite(kDefaultDocument, 1, size, file) == size;
-  if (std::fclose(file) != 0 || !written) {
-    std::remove(fileName.c_str());  // never leave a half-written document behind
-    return false;
-  }
-  return true;
+  const Status created = platform::CreateFileExclusive(fileName, kDefaultDocument);
+  return created.ok() || created.IsAlreadyExists();
 }
 
 // Reads and parses the file (IOError/NotFound from reading, else as ParseXml).
 Status LoadXmlFile(const std::string& fileName, std::shared_ptr<XmlDocument>& document) {
   std::string bytes;
-  const Status read = platform::ReadWholeFile(fileName, bytes);
+  platform::FileStamp stamp;
+  const Status read = platform::ReadWholeFile(fileName, bytes, &stamp);
   if (!read.ok()) return Status::IOError(read.message());
   xercesc::DOMDocument* parsed = nullptr;
   std::vector<std::uint32_t> lines;
@@ -46,6 +40,7 @@ Status LoadXmlFile(const std::string& fileName, std::shared_ptr<XmlDocument>& do
   if (!status.ok()) return status;
   document = std::make_shared<XmlDocument>(parsed);
   document->KeepElementLines(std::move(lines));
+  document->fileStamp() = stamp;
   return status;
 }
 
@@ -117,18 +112,19 @@ bool CXmlIni::OpenResolvedName(const char* fileName) {
     return false;
   }
   // A parse without errors always yields a root element.
-  const dezov::NameQuery rootName("vornini", document->codec());
-  if (!rootName.Matches(document->root()->getNodeName())) {
+  if (!dezov::HasConfigurationRoot(*document)) {
     strLastErrMsg = "XML Root IXMLElement Invalid " + strFileName;
     return false;
   }
-  // The cursor and its remembered record point into the earlier document,
-  // which dies here unless a copy of the store still uses it.
+  ResetCursor();  // it points into the earlier document, which may die here
+  pXMLDoc = std::move(document);
+  strFileName = name;
+  return true;
+}
+
+void CXmlIni::ResetCursor() {
   pCurNode = nullptr;
   nCurCount = 0;
   strCurName.clear();
   lastRecord = dezov::RecordPosition();
-  pXMLDoc = std::move(document);
-  strFileName = name;
-  return true;
 }

@@ -1,0 +1,145 @@
+// Saves that lose nothing: when the file changed on disk after the store read
+// it, WriteFile reads it again and applies the store's own changes on top.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "XmlFixture.h"
+
+using testing_support::ReadBytes;
+using testing_support::WriteBytes;
+
+namespace {
+
+// Rewrites the file in place with `from` replaced by `to` (as an editor that
+// saves in place would).
+void EditInPlace(const std::string& path, const std::string& from, const std::string& to) {
+  std::string text = ReadBytes(path);
+  const std::size_t at = text.find(from);
+  ASSERT_NE(at, std::string::npos) << from;
+  text.replace(at, from.size(), to);
+  WriteBytes(path, text);
+}
+
+std::string Reread(const std::string& path, const char* section, const char* key) {
+  CXmlIni store;
+  EXPECT_TRUE(store.Open(path.c_str())) << store.GetLastErrMsg();
+  return store.GetValue(section, key);
+}
+
+}  // namespace
+
+TEST_F(XmlStoreTest, ChangesOnDiskSurviveAndTheStoreWinsWhereBothChangedAKey) {
+  CXmlIni store;
+  OpenOn(store, "<S><K Value=\"1\"/><Other Value=\"o\"/></S>");
+  ASSERT_TRUE(store.SetValue("S", "K", "mine"));
+  ASSERT_TRUE(store.SetValue("Mine", "A", "x"));
+  // Meanwhile by hand: a new section, and both keys of S changed.
+  EditInPlace(path, "<S>", "<Hand><H Value=\"h\"/></Hand><S>");
+  EditInPlace(path, "<K Value=\"1\"/><Other Value=\"o\"/>",
+              "<K Value=\"theirs\"/><Other Value=\"o2\"/>");
+
+  ASSERT_TRUE(store.WriteFile()) << store.GetLastErrMsg();
+  EXPECT_EQ(Reread(path, "Hand", "H"), "h");
+  EXPECT_EQ(Reread(path, "S", "K"), "mine");
+  EXPECT_EQ(Reread(path, "S", "Other"), "o2");
+  EXPECT_EQ(Reread(path, "Mine", "A"), "x");
+  // The store now holds what it wrote, and a save without changes keeps it.
+  EXPECT_EQ(store.GetValue("Hand", "H"), "h");
+  const std::string written = ReadBytes(path);
+  ASSERT_TRUE(store.WriteFile());
+  EXPECT_EQ(ReadBytes(path), written);
+}
+
+TEST_F(XmlStoreTest, ReplacedAndRemovedFilesAreMergedOrWrittenAnew) {
+  CXmlIni store;
+  OpenOn(store, "<S><K Value=\"1\"/></S>");
+  ASSERT_TRUE(store.SetValue("S", "K", "2"));
+  // Replaced editor-style: a new file renamed over the old one.
+  WriteBytes(dir.File("new.xml"), Document("<S><K Value=\"1\"/></S><Renamed Value=\"r\"/>"));
+  ASSERT_EQ(std::rename(dir.File("new.xml").c_str(), path.c_str()), 0);
+  ASSERT_TRUE(store.WriteFile()) << store.GetLastErrMsg();
+  EXPECT_EQ(Reread(path, "Renamed", ""), "r");
+  EXPECT_EQ(Reread(path, "S", "K"), "2");
+
+  // Removed: the store's whole document is written anew.
+  ASSERT_TRUE(store.SetValue("S", "K", "3"));
+  ASSERT_EQ(std::remove(path.c_str()), 0);
+  ASSERT_TRUE(store.WriteFile()) << store.GetLastErrMsg();
+  EXPECT_EQ(Reread(path, "S", "K"), "3");
+  EXPECT_EQ(Reread(path, "Renamed", ""), "r");
+}
+
+TEST_F(XmlStoreTest, RemovalsAttributesAndRecordsAreAppliedOnTopOfTheFile) {
+  CXmlIni store;
+  OpenOn(store,
+         "<S><Gone Value=\"g\"/><K Value=\"v\" extra=\"e\"/></S><Clr a=\"1\" b=\"2\"/>"
+         "<list><rec id=\"1\"/></list>");
+  ASSERT_TRUE(store.RemoveKey("S", "Gone"));
+  ASSERT_TRUE(store.RemoveAttribute("S\\K", "extra"));
+  ASSERT_TRUE(store.ClearAttribute("Clr"));
+  ASSERT_TRUE(store.Append("list\\rec"));
+  ASSERT_TRUE(store.Set("id", "mine"));
+  ASSERT_TRUE(store.Locate("list", "rec"));
+  ASSERT_TRUE(store.Set("owner", "me"));  // on the list element itself
+  // Meanwhile another program added a key and a record of its own.
+  EditInPlace(path, "<K Value=\"v\"", "<New Value=\"n\"/><K Value=\"v\"");
+  EditInPlace(path, "<rec id=\"1\"/>", "<rec id=\"1\"/><rec id=\"theirs\"/>");
+
+  ASSERT_TRUE(store.WriteFile()) << store.GetLastErrMsg();
+  CXmlIni reread;
+  ASSERT_TRUE(reread.Open(path.c_str()));
+  EXPECT_FALSE(reread.HaveNode("S\\Gone"));
+  EXPECT_EQ(reread.GetValue("S", "New"), "n");
+  EXPECT_EQ(reread.GetValue("S", "K"), "v");
+  EXPECT_FALSE(reread.HaveAttribute("S\\K", "extra"));
+  EXPECT_TRUE(reread.HaveNode("Clr"));
+  EXPECT_FALSE(reread.HaveAttribute("Clr", "a") || reread.HaveAttribute("Clr", "b"));
+  ASSERT_TRUE(reread.Locate("list", "rec"));
+  ASSERT_EQ(reread.GetCount(), 3);
+  EXPECT_EQ(reread.Get("id", 0), "1");
+  EXPECT_EQ(reread.Get("id", 1), "theirs");
+  EXPECT_EQ(reread.Get("id", 2), "mine");
+  EXPECT_EQ(reread.GetAttribute("list", "owner"), "me");
+  // The merge replaced the store's document: its cursor starts over.
+  EXPECT_FALSE(store.Set("late", "x"));
+  ASSERT_TRUE(store.Locate("list", "rec"));
+  EXPECT_EQ(store.GetCount(), 3);
+}
+
+TEST_F(XmlStoreTest, CopiesShareTheChangesTheyMade) {
+  CXmlIni store;
+  OpenOn(store, "<S><K Value=\"1\"/></S>");
+  CXmlIni copy(store);
+  ASSERT_TRUE(copy.SetValue("Copy", "K", "c"));
+  EditInPlace(path, "<S>", "<Hand Value=\"h\"/><S>");
+  ASSERT_TRUE(store.WriteFile()) << store.GetLastErrMsg();
+  EXPECT_EQ(Reread(path, "Copy", "K"), "c");
+  EXPECT_EQ(Reread(path, "Hand", ""), "h");
+  // Written once: the copy's next save does not add them again.
+  ASSERT_TRUE(copy.Append("Copy\\Row"));
+  EditInPlace(path, "<Hand", "<Hand2/><Hand");
+  ASSERT_TRUE(copy.WriteFile()) << copy.GetLastErrMsg();
+  CXmlIni reread;
+  ASSERT_TRUE(reread.Open(path.c_str()));
+  std::vector<std::string> keys;
+  ASSERT_TRUE(reread.GetKeysInSection("Copy", keys));
+  EXPECT_EQ(keys, (std::vector<std::string>{"K", "Row"}));
+  EXPECT_TRUE(reread.HaveNode("Hand2"));
+}
+
+TEST_F(XmlStoreTest, AFileThatChangedIntoSomethingUnreadableIsNotOverwritten) {
+  CXmlIni store;
+  OpenOn(store, "<S><K Value=\"1\"/></S>");
+  ASSERT_TRUE(store.SetValue("S", "K", "2"));
+  WriteBytes(path, "<?xml version=\"1.0\"?><vornini><half");
+  EXPECT_FALSE(store.WriteFile());
+  EXPECT_NE(store.GetLastErrMsg().find("changed on disk"), std::string::npos)
+      << store.GetLastErrMsg();
+  EXPECT_EQ(ReadBytes(path), "<?xml version=\"1.0\"?><vornini><half");
+  // Once the file is readable again the change goes through.
+  WriteBytes(path, Document("<S><K Value=\"1\"/></S><Fixed/>"));
+  ASSERT_TRUE(store.WriteFile()) << store.GetLastErrMsg();
+  EXPECT_EQ(Reread(path, "S", "K"), "2");
+}
