@@ -34,7 +34,9 @@ CKdDeploy::~CKdDeploy() { Free(); }
 
 void CKdDeploy::Free() { deployments.clear(); }
 
-int CKdDeploy::GetScheme() { return scheme; }
+int CKdDeploy::GetScheme() const { return scheme; }
+
+int CKdDeploy::GetDeploymentCount() const { return static_cast<int>(deployments.size()); }
 
 void CKdDeploy::InitDeloy(CXmlIni* pIni) {
   if (pIni == nullptr) return;
@@ -61,7 +63,8 @@ const CDeployItem* CKdDeploy::_FindDeployment(const std::string& name) const {
 // ---- General lookups ----------------------------------------------------
 // Names and domain strings compare exactly; keys and bounds as byte strings.
 
-std::string CKdDeploy::GetDomainStr(std::string name, std::string key, std::string keyEnd) {
+std::string CKdDeploy::GetDomainStr(std::string name, std::string key,
+                                    std::string keyEnd) const {
   if (key.empty()) return std::string();
   if (!keyEnd.empty() && key.compare(keyEnd) > 0) return std::string();
   const CDeployItem* item = _FindDeployment(name);
@@ -72,12 +75,12 @@ std::string CKdDeploy::GetDomainStr(std::string name, std::string key, std::stri
   return std::string();
 }
 
-std::string CKdDeploy::GetDomain(std::string name, std::string key, std::string keyEnd) {
+std::string CKdDeploy::GetDomain(std::string name, std::string key, std::string keyEnd) const {
   return dezov::FirstPiece(GetDomainStr(name, key, keyEnd), ':');
 }
 
 std::string CKdDeploy::GetNextDomainStr(std::string name, std::string key, std::string keyEnd,
-                                        std::string current) {
+                                        std::string current) const {
   const CDeployItem* item = _FindDeployment(name);
   if (item == nullptr) return std::string();
   const auto& domains = item->domains;
@@ -94,7 +97,7 @@ std::string CKdDeploy::GetNextDomainStr(std::string name, std::string key, std::
 }
 
 std::string CKdDeploy::GetNextDomain(std::string name, std::string key, std::string keyEnd,
-                                     std::string current) {
+                                     std::string current) const {
   return dezov::FirstPiece(GetNextDomainStr(name, key, keyEnd, current), ':');
 }
 
@@ -102,7 +105,7 @@ std::string CKdDeploy::GetNextDomain(std::string name, std::string key, std::str
 // The "YYB" and "JYS" domain strings combined by the scheme into a
 // ','-separated list of domain names.
 
-std::string CKdDeploy::GetMulTradeDomain(std::string yybKey, std::string jysKey) {
+std::string CKdDeploy::GetMulTradeDomain(std::string yybKey, std::string jysKey) const {
   const std::string exchange = GetDomainStr(dezov::kExchangeDeployment, jysKey, "");
   const std::string branch = GetDomainStr(dezov::kBranchDeployment, yybKey, "");
   std::string list;
@@ -123,12 +126,12 @@ std::string CKdDeploy::GetMulTradeDomain(std::string yybKey, std::string jysKey)
   return list;
 }
 
-std::string CKdDeploy::GetTradeDomain(std::string& yybKey, std::string& jysKey) {
+std::string CKdDeploy::GetTradeDomain(std::string& yybKey, std::string& jysKey) const {
   return dezov::FirstPiece(GetMulTradeDomain(yybKey, jysKey), ',');
 }
 
 bool CKdDeploy::GetNextQueryDomain(std::string yybKey, std::string jysKey, std::string current,
-                                   std::string& result) {
+                                   std::string& result) const {
   std::vector<std::string> names;
   dezov::SplitString(GetMulTradeDomain(yybKey, jysKey).c_str(), ',', names);
   // The whole list is walked: with current listed twice, the later one wins.
@@ -146,7 +149,7 @@ bool CKdDeploy::GetNextQueryDomain(std::string yybKey, std::string jysKey, std::
 // "YYB" domain the "RQ" domain string is the answer.
 
 std::string CKdDeploy::GetHistoryDomain(std::string yybKey, std::string rqKey, std::string rqKeyEnd,
-                                        std::string current) {
+                                        std::string current) const {
   const std::string branch = GetDomainStr(dezov::kBranchDeployment, yybKey, "");
   if (branch.empty()) {
     return current.empty() ? GetDomainStr(dezov::kDateDeployment, rqKey, rqKeyEnd)
@@ -170,6 +173,53 @@ std::string CKdDeploy::GetHistoryDomain(std::string yybKey, std::string rqKey, s
     tried.push_back(date);
     at = date;
   }
+}
+
+// ---- The lookups on a non-const resolver ---------------------------------
+// As the resolver first exported them. They only read, so each forwards to its
+// read-only twin; both stay exported so that programs built against either
+// keep linking.
+
+namespace {
+const CKdDeploy& ReadOnly(const CKdDeploy& resolver) { return resolver; }
+}  // namespace
+
+int CKdDeploy::GetScheme() { return ReadOnly(*this).GetScheme(); }
+
+std::string CKdDeploy::GetDomainStr(std::string name, std::string key, std::string keyEnd) {
+  return ReadOnly(*this).GetDomainStr(name, key, keyEnd);
+}
+
+std::string CKdDeploy::GetDomain(std::string name, std::string key, std::string keyEnd) {
+  return ReadOnly(*this).GetDomain(name, key, keyEnd);
+}
+
+std::string CKdDeploy::GetNextDomainStr(std::string name, std::string key, std::string keyEnd,
+                                        std::string current) {
+  return ReadOnly(*this).GetNextDomainStr(name, key, keyEnd, current);
+}
+
+std::string CKdDeploy::GetNextDomain(std::string name, std::string key, std::string keyEnd,
+                                     std::string current) {
+  return ReadOnly(*this).GetNextDomain(name, key, keyEnd, current);
+}
+
+std::string CKdDeploy::GetMulTradeDomain(std::string yybKey, std::string jysKey) {
+  return ReadOnly(*this).GetMulTradeDomain(yybKey, jysKey);
+}
+
+std::string CKdDeploy::GetTradeDomain(std::string& yybKey, std::string& jysKey) {
+  return ReadOnly(*this).GetTradeDomain(yybKey, jysKey);
+}
+
+bool CKdDeploy::GetNextQueryDomain(std::string yybKey, std::string jysKey, std::string current,
+                                   std::string& result) {
+  return ReadOnly(*this).GetNextQueryDomain(yybKey, jysKey, current, result);
+}
+
+std::string CKdDeploy::GetHistoryDomain(std::string yybKey, std::string rqKey, std::string rqKeyEnd,
+                                        std::string current) {
+  return ReadOnly(*this).GetHistoryDomain(yybKey, rqKey, rqKeyEnd, current);
 }
 
 // ---- The process-wide resolver ----------------------------------------------

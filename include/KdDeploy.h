@@ -34,6 +34,8 @@ class DEZOV20_API CKdDeploy {
   void Free();
   // 1 with "YYB" only, 2 with "JYS" only, 3 with both, else what it was (0 at first).
   int GetScheme();
+  // Number of deployments loaded (0 before a load and after Free).
+  int GetDeploymentCount() const;
 
   // Whole domain string of the first domain of deployment name serving the key
   // (text deployments) or overlapping [key, keyEnd] (range deployments); "" if none.
@@ -57,6 +59,31 @@ class DEZOV20_API CKdDeploy {
   // History domain for a YYB key and an RQ key range, after current if given.
   std::string GetHistoryDomain(std::string yybKey, std::string rqKey, std::string rqKeyEnd,
                                std::string current);
+
+  // ---- The same lookups on a resolver that is only read (e.g. a shared
+  // snapshot); each gives exactly the answer of its non-const twin.
+  // GetScheme, read-only.
+  int GetScheme() const;
+  // GetDomainStr, read-only.
+  std::string GetDomainStr(std::string name, std::string key, std::string keyEnd) const;
+  // GetDomain, read-only.
+  std::string GetDomain(std::string name, std::string key, std::string keyEnd) const;
+  // GetNextDomainStr, read-only.
+  std::string GetNextDomainStr(std::string name, std::string key, std::string keyEnd,
+                               std::string current) const;
+  // GetNextDomain, read-only.
+  std::string GetNextDomain(std::string name, std::string key, std::string keyEnd,
+                            std::string current) const;
+  // GetMulTradeDomain, read-only.
+  std::string GetMulTradeDomain(std::string yybKey, std::string jysKey) const;
+  // GetTradeDomain, read-only; the arguments are not changed.
+  std::string GetTradeDomain(std::string& yybKey, std::string& jysKey) const;
+  // GetNextQueryDomain, read-only.
+  bool GetNextQueryDomain(std::string yybKey, std::string jysKey, std::string current,
+                          std::string& result) const;
+  // GetHistoryDomain, read-only.
+  std::string GetHistoryDomain(std::string yybKey, std::string rqKey, std::string rqKeyEnd,
+                               std::string current) const;
 
  private:
   // The first loaded deployment whose name equals name exactly, or null.
