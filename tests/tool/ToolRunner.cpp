@@ -1,12 +1,14 @@
 #include "ToolRunner.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <iconv.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <stdexcept>
 #include <thread>
@@ -16,6 +18,11 @@ namespace {
 
 [[noreturn]] void RunChild(const std::vector<std::string>& args, const ToolOptions& options,
                            int outPipe, int errPipe) {
+  if (!options.inputFile.empty()) {
+    const int input = open(options.inputFile.c_str(), O_RDONLY);
+    if (input < 0) _exit(126);
+    dup2(input, STDIN_FILENO);
+  }
   dup2(outPipe, STDOUT_FILENO);
   dup2(errPipe, STDERR_FILENO);
   setenv("LC_ALL", options.locale.c_str(), 1);
@@ -65,6 +72,72 @@ ToolResult RunTool(const std::vector<std::string>& args, const ToolOptions& opti
   waitpid(child, &status, 0);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
+}
+
+RunningTool::RunningTool(const std::vector<std::string>& args) {
+  int out[2];
+  int err[2];
+  if (pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe");
+  pid_ = fork();
+  if (pid_ == 0) {
+    close(out[0]);
+    close(err[0]);
+    RunChild(args, ToolOptions(), out[1], err[1]);
+  }
+  close(out[1]);
+  close(err[1]);
+  out_ = out[0];
+  err_ = err[0];
+  fcntl(err_, F_SETFL, fcntl(err_, F_GETFL) | O_NONBLOCK);
+}
+
+RunningTool::~RunningTool() {
+  if (pid_ > 0) Stop(SIGKILL);
+  close(out_);
+  close(err_);
+}
+
+bool RunningTool::ReadLine(std::string& line, int timeoutMs) {
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    const std::size_t end = pending_.find('\n');
+    if (end != std::string::npos) {
+      line = pending_.substr(0, end);
+      pending_.erase(0, end + 1);
+      return true;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          giveUp - std::chrono::steady_clock::now()).count();
+    struct pollfd ready = {out_, POLLIN, 0};
+    if (left <= 0 || poll(&ready, 1, static_cast<int>(left)) <= 0) return false;
+    char buffer[4096];
+    const ssize_t got = read(out_, buffer, sizeof buffer);
+    if (got <= 0) return false;
+    pending_.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+int RunningTool::Stop(int signal) {
+  kill(pid_, signal);
+  int status = 0;
+  for (int tries = 0; tries < 200; ++tries) {
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  kill(pid_, SIGKILL);
+  waitpid(pid_, &status, 0);
+  pid_ = -1;
+  return -1;
+}
+
+std::string RunningTool::Errors() {
+  char buffer[4096];
+  for (ssize_t got; (got = read(err_, buffer, sizeof buffer)) > 0;)
+    errors_.append(buffer, static_cast<std::size_t>(got));
+  return errors_;
 }
 
 std::string Gbk(const std::string& utf8) {

@@ -4,9 +4,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "Session.h"
+
+class CKdDeploy;
 
 namespace dezov {
 namespace tool {
@@ -19,6 +23,15 @@ void AddIniCommands(CLI::App& app, Session& session);
 void AddDeployCommands(CLI::App& app, Session& session);
 // dezov demo: a walk through the resolver on the shipped example.
 void AddDemoCommand(CLI::App& app, Session& session);
+// dezov put FILE: replaces FILE with standard input after checking it.
+void AddPutCommand(CLI::App& app, Session& session);
+
+// One deploy question asked of a resolver: prints its answer into the session,
+// throws NotFound when nothing serves the request.
+using WatchQuestion = std::function<int(Session& session, const CKdDeploy& resolver)>;
+// Asks the question on the description in file now and after every reload that
+// changes the answer, one flushed line each, until SIGINT or SIGTERM (status 0).
+int WatchAnswers(Session& session, const std::string& file, const WatchQuestion& ask);
 
 // Adds the subcommand name to group; when the command line chooses it, the
 // session's action becomes run(session, *args), with the arguments parsed by then.

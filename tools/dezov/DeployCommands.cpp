@@ -3,6 +3,7 @@
 // of the description it loads.
 #include <CLI/CLI.hpp>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -34,7 +35,9 @@ struct DeployArgs {
 };
 
 // A command that asks the resolver loaded from FILE.
-using LookupCommand = int (*)(Session&, CKdDeploy&, const DeployArgs&);
+using LookupCommand = int (*)(Session&, const CKdDeploy&, const DeployArgs&);
+// A lookup made into the action of a subcommand: asked once, or on every version of FILE.
+using Asked = std::function<int(Session&, const DeployArgs&)>;
 
 // The domain string, or with --first its first ':'-separated name.
 std::string Answer(const std::string& domain, bool firstPart) {
@@ -81,7 +84,7 @@ int Show(Session& session, const DeployArgs& args) {
   return kExitOk;
 }
 
-int Domain(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
+int Domain(Session& session, const CKdDeploy& resolver, const DeployArgs& args) {
   const std::string domain = resolver.GetDomainStr(session.Gbk(args.name, "NAME"),
                                                    session.Gbk(args.key, "KEY"),
                                                    session.Gbk(args.keyEnd, "KEYEND"));
@@ -91,7 +94,7 @@ int Domain(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
   return kExitOk;
 }
 
-int NextDomain(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
+int NextDomain(Session& session, const CKdDeploy& resolver, const DeployArgs& args) {
   const std::string domain = resolver.GetNextDomainStr(
       session.Gbk(args.name, "NAME"), session.Gbk(args.key, "KEY"),
       session.Gbk(args.keyEnd, "KEYEND"), session.Gbk(args.current, "CURRENT"));
@@ -102,7 +105,7 @@ int NextDomain(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
   return kExitOk;
 }
 
-int Trade(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
+int Trade(Session& session, const CKdDeploy& resolver, const DeployArgs& args) {
   std::string yyb = session.Gbk(args.yybKey, "YYBKEY");
   std::string jys = session.Gbk(args.jysKey, "JYSKEY");
   const std::string list = resolver.GetMulTradeDomain(yyb, jys);
@@ -113,7 +116,7 @@ int Trade(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
   return kExitOk;
 }
 
-int NextQuery(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
+int NextQuery(Session& session, const CKdDeploy& resolver, const DeployArgs& args) {
   std::string next;
   if (!resolver.GetNextQueryDomain(session.Gbk(args.yybKey, "YYBKEY"),
                                    session.Gbk(args.jysKey, "JYSKEY"),
@@ -123,7 +126,7 @@ int NextQuery(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
   return kExitOk;
 }
 
-int History(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
+int History(Session& session, const CKdDeploy& resolver, const DeployArgs& args) {
   const std::string domain = resolver.GetHistoryDomain(
       session.Gbk(args.yybKey, "YYBKEY"), session.Gbk(args.key, "RQKEY"),
       session.Gbk(args.keyEnd, "RQKEYEND"), session.Gbk(args.current, "CURRENT"));
@@ -135,7 +138,7 @@ int History(Session& session, CKdDeploy& resolver, const DeployArgs& args) {
 
 // The command run on a resolver loaded from the file; the store is gone
 // before the resolver answers, as in the programs that use it.
-auto Loaded(LookupCommand run) {
+Asked Loaded(LookupCommand run) {
   return [run](Session& session, const DeployArgs& args) {
     CKdDeploy resolver;
     {
@@ -147,6 +150,64 @@ auto Loaded(LookupCommand run) {
   };
 }
 
+// The command asked now and again after every change of the file.
+Asked Watched(LookupCommand run) {
+  return [run](Session& session, const DeployArgs& args) {
+    return WatchAnswers(session, args.file,
+                        [&args, run](Session& asked, const CKdDeploy& resolver) {
+                          return run(asked, resolver, args);
+                        });
+  };
+}
+
+// The lookups, as subcommands of group, each made into an action by ask.
+void AddLookups(CLI::App& group, Session& session, const std::shared_ptr<DeployArgs>& args,
+                Asked (*ask)(LookupCommand)) {
+  const char* firstHelp = "print only the first ':'-separated name of the domain";
+  CLI::App* domain = AddCommand(group, session, args, "domain",
+                                "Print the first domain of a deployment serving KEY "
+                                "(or the range KEY..KEYEND); exit status 1 when none",
+                                ask(Domain));
+  domain->add_option("NAME", args->name, "deployment name")->required();
+  domain->add_option("KEY", args->key, "match text, or lower end of the range")->required();
+  domain->add_option("KEYEND", args->keyEnd, "upper end of the range (range deployments)");
+  domain->add_flag("--first", args->firstPart, firstHelp);
+
+  CLI::App* next = AddCommand(group, session, args, "next",
+                              "Print the next domain serving the request after CURRENT; "
+                              "exit status 1 when none",
+                              ask(NextDomain));
+  next->add_option("NAME", args->name, "deployment name")->required();
+  next->add_option("KEY", args->key, "match text, or lower end of the range")->required();
+  next->add_option("KEYEND", args->keyEnd, "upper end of the range; \"\" for text deployments")
+      ->required();
+  next->add_option("CURRENT", args->current, "the current domain string, as stored")->required();
+  next->add_flag("--first", args->firstPart, firstHelp);
+
+  CLI::App* trade = AddCommand(group, session, args, "trade",
+                               "Print the trade domain list, then its first domain; "
+                               "exit status 1 when the list is empty",
+                               ask(Trade));
+  trade->add_option("YYBKEY", args->yybKey, "key looked up in the YYB deployment")->required();
+  trade->add_option("JYSKEY", args->jysKey, "key looked up in the JYS deployment")->required();
+
+  CLI::App* nextQuery = AddCommand(group, session, args, "next-query",
+                                   "Print the trade domain after CURRENT; exit status 1 when none",
+                                   ask(NextQuery));
+  nextQuery->add_option("YYBKEY", args->yybKey, "key looked up in the YYB deployment")->required();
+  nextQuery->add_option("JYSKEY", args->jysKey, "key looked up in the JYS deployment")->required();
+  nextQuery->add_option("CURRENT", args->current, "the current trade domain name")->required();
+
+  CLI::App* history = AddCommand(group, session, args, "history",
+                                 "Print the history domain for a YYB key and an RQ key range; "
+                                 "exit status 1 when none",
+                                 ask(History));
+  history->add_option("YYBKEY", args->yybKey, "key looked up in the YYB deployment")->required();
+  history->add_option("RQKEY", args->key, "lower end of the RQ key range")->required();
+  history->add_option("RQKEYEND", args->keyEnd, "upper end of the RQ key range")->required();
+  history->add_option("CURRENT", args->current, "the current RQ domain string, to move past it");
+}
+
 }  // namespace
 
 void AddDeployCommands(CLI::App& app, Session& session) {
@@ -156,7 +217,6 @@ void AddDeployCommands(CLI::App& app, Session& session) {
   deploy->add_option("FILE", args->file, "XML configuration file with the section DEPLOY")
       ->required();
   deploy->require_subcommand(1);
-  const char* firstHelp = "print only the first ':'-separated name of the domain";
 
   AddCommand(*deploy, session, args, "show",
              "Print the loaded deployments as a table, and the scheme", Show);
@@ -168,48 +228,15 @@ void AddDeployCommands(CLI::App& app, Session& session) {
       Check);
   check->add_flag("--werror", args->werror, "treat warnings as errors");
 
-  CLI::App* domain = AddCommand(*deploy, session, args, "domain",
-                                "Print the first domain of a deployment serving KEY "
-                                "(or the range KEY..KEYEND); exit status 1 when none",
-                                Loaded(Domain));
-  domain->add_option("NAME", args->name, "deployment name")->required();
-  domain->add_option("KEY", args->key, "match text, or lower end of the range")->required();
-  domain->add_option("KEYEND", args->keyEnd, "upper end of the range (range deployments)");
-  domain->add_flag("--first", args->firstPart, firstHelp);
+  AddLookups(*deploy, session, args, Loaded);
 
-  CLI::App* next = AddCommand(*deploy, session, args, "next",
-                              "Print the next domain serving the request after CURRENT; "
-                              "exit status 1 when none",
-                              Loaded(NextDomain));
-  next->add_option("NAME", args->name, "deployment name")->required();
-  next->add_option("KEY", args->key, "match text, or lower end of the range")->required();
-  next->add_option("KEYEND", args->keyEnd, "upper end of the range; \"\" for text deployments")
-      ->required();
-  next->add_option("CURRENT", args->current, "the current domain string, as stored")->required();
-  next->add_flag("--first", args->firstPart, firstHelp);
-
-  CLI::App* trade = AddCommand(*deploy, session, args, "trade",
-                               "Print the trade domain list, then its first domain; "
-                               "exit status 1 when the list is empty",
-                               Loaded(Trade));
-  trade->add_option("YYBKEY", args->yybKey, "key looked up in the YYB deployment")->required();
-  trade->add_option("JYSKEY", args->jysKey, "key looked up in the JYS deployment")->required();
-
-  CLI::App* nextQuery = AddCommand(*deploy, session, args, "next-query",
-                                   "Print the trade domain after CURRENT; exit status 1 when none",
-                                   Loaded(NextQuery));
-  nextQuery->add_option("YYBKEY", args->yybKey, "key looked up in the YYB deployment")->required();
-  nextQuery->add_option("JYSKEY", args->jysKey, "key looked up in the JYS deployment")->required();
-  nextQuery->add_option("CURRENT", args->current, "the current trade domain name")->required();
-
-  CLI::App* history = AddCommand(*deploy, session, args, "history",
-                                 "Print the history domain for a YYB key and an RQ key range; "
-                                 "exit status 1 when none",
-                                 Loaded(History));
-  history->add_option("YYBKEY", args->yybKey, "key looked up in the YYB deployment")->required();
-  history->add_option("RQKEY", args->key, "lower end of the RQ key range")->required();
-  history->add_option("RQKEYEND", args->keyEnd, "upper end of the RQ key range")->required();
-  history->add_option("CURRENT", args->current, "the current RQ domain string, to move past it");
+  CLI::App* watch = deploy->add_subcommand(
+      "watch",
+      "Ask a question now and again whenever a change of FILE changes the answer, one line "
+      "per answer (an empty line: nothing serves the request); a failed reload is reported "
+      "on stderr and the last good answer stands; SIGINT or SIGTERM ends it with status 0");
+  watch->require_subcommand(1);
+  AddLookups(*watch, session, args, Watched);
 }
 
 }  // namespace tool

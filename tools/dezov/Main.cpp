@@ -78,6 +78,7 @@ int main(int argc, char** argv) {
   AddIniCommands(app, session);
   AddDeployCommands(app, session);
   AddDemoCommand(app, session);
+  AddPutCommand(app, session);
 
   try {
     app.parse(argc, argv);
