@@ -48,6 +48,11 @@ TEST_F(WatchPutTest, PutReplacesTheFileOnlyWithContentThatPassesTheCheck) {
       {"another root", "<config/>", "no XML configuration file"},
       {"no deployment", "<vornini><DEPLOY><DEPLOY1 Value=\"YYB\"/></DEPLOY></vornini>",
        "no deployment"},
+      {"a check error", [&] {
+         std::string text = changed;
+         return text.replace(text.find("DEPLOY3"), 7, "DEPLOY4");  // a gap the resolver stops at
+       }(),
+       "deploy.xml:6: error: DEPLOY\\DEPLOY4: never read"},
   };
   for (const auto& c : refused) {
     result = Put(file, c.bytes);

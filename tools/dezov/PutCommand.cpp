@@ -1,7 +1,7 @@
 // dezov put FILE: replaces FILE with standard input, the step a sync job runs
 // for each new version of a configuration file. The content is checked first
 // (an XML file must open as a configuration store and, when it describes
-// deployments, load with at least one), and the replacement is atomic and
+// deployments, pass their check without errors), and the replacement is atomic and
 // takes the stores' save lock, so a program saving the file at the same time
 // never interleaves with it. Content that fails the check leaves FILE as it was.
 #include <CLI/CLI.hpp>
@@ -15,7 +15,7 @@
 #include <system_error>
 
 #include "Commands.h"
-#include "KdDeploy.h"
+#include "DeployCheck.h"
 #include "Session.h"
 #include "ToolError.h"
 #include "XmlIni.h"
@@ -64,19 +64,26 @@ class TemporaryCopy {
   std::string path_;
 };
 
-// Throws the reason why bytes cannot replace the XML configuration file file.
-void CheckXml(const std::string& bytes, const std::string& file) {
+// Throws the reason why bytes cannot replace the XML configuration file file:
+// no configuration store, or a deployment description with errors (each named
+// in the form of dezov deploy FILE check, lines counted in the new content).
+void CheckXml(const Session& session, const std::string& bytes, const std::string& file) {
   const TemporaryCopy copy(bytes);
   CXmlIni store;
   if (!store.Open(copy.path().c_str()))
     throw Failure(file + ": the new content is no XML configuration file (root element vornini): " +
                   store.GetLastErrMsg());
   if (!store.HaveNode("DEPLOY")) return;
-  CKdDeploy resolver;
-  resolver.InitDeloy(&store);
-  if (resolver.GetDeploymentCount() == 0)
-    throw Failure(file + ": the new content has a section DEPLOY but no deployment "
-                  "(DEPLOY1 \"name,kind\")");
+  std::string errors;
+  int count = 0;
+  for (const DeployFinding& finding : CheckDeployment(store)) {
+    if (finding.severity != DeployFinding::kError) continue;
+    errors += "\n" + file + session.Shown(FormatFinding("", finding));
+    ++count;
+  }
+  if (count > 0)
+    throw Failure(file + ": the new deployment description has " + std::to_string(count) +
+                  (count == 1 ? " error:" : " errors:") + errors);
 }
 
 // Throws the reason why bytes cannot replace the INI file file.
@@ -85,14 +92,14 @@ void CheckIni(const std::string& bytes, const std::string& file) {
     throw Failure(file + ": the new content holds NUL bytes, so it is no INI file");
 }
 
-int Put(const std::string& file) {
+int Put(const Session& session, const std::string& file) {
   std::string bytes;
   const Status read = platform::ReadStandardInput(bytes);
   if (!read.ok()) throw Failure(read.message());
   // An empty input is what a sync job sends for a deleted key: never a configuration.
   if (bytes.empty()) throw Failure(file + ": standard input is empty");
   if (HasXmlExtension(file)) {
-    CheckXml(bytes, file);
+    CheckXml(session, bytes, file);
   } else {
     CheckIni(bytes, file);
   }
@@ -116,10 +123,10 @@ void AddPutCommand(CLI::App& app, Session& session) {
   auto file = std::make_shared<std::string>();
   CLI::App* put = app.add_subcommand(
       "put", "Replace FILE with standard input, atomically and under the stores' save lock, "
-             "after checking it (an XML file must open and, with a section DEPLOY, load as a "
-             "deployment description); exit status 2 and FILE unchanged when the check fails");
+             "after checking it (an XML file must open and, with a section DEPLOY, pass dezov deploy "
+             "check without errors); exit status 2 and FILE unchanged when the check fails");
   put->add_option("FILE", *file, "the XML or INI configuration file to replace")->required();
-  put->callback([&session, file] { session.action = [file] { return Put(*file); }; });
+  put->callback([&session, file] { session.action = [&session, file] { return Put(session, *file); }; });
 }
 
 }  // namespace tool
