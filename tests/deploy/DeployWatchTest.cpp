@@ -4,7 +4,6 @@
 #include <chrono>
 #include <filesystem>
 #include <mutex>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
