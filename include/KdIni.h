@@ -5,6 +5,24 @@
 // Section and key names match ignoring the case of A-Z; the first match wins.
 // A modified store saves itself in Open and in its destructor. A store is used
 // by one thread at a time.
+//
+// Saves lose no other program's change. A save holds the file's save lock
+// from its check of the file to its replace. When the file is still the one
+// the store read (or last wrote), the store is written whole. When another
+// program changed or replaced it since, the store reads it again and makes its
+// own changes on that content: first the sections and keys it removed (and an
+// emptying by ResetContent), then every key whose bModified is set, as
+// SetValue of its current value; where both changed a key, the store wins, and
+// every other line of the file stays byte for byte. After the save the store
+// holds what it wrote. A removed file is written anew from the store.
+//
+// Editing the public members directly: a key edited in place and marked with
+// its bModified (and the store's) reaches a changed file like a SetValue.
+// Other direct edits (names, lines and comments changed, sections or keys
+// added or erased in the lists without the member functions) are written only
+// when the file is unchanged on disk; over a changed file they give way to
+// its content. A store whose strFileName was set to a file it did not read
+// writes that file whole.
 #ifndef DEZOV20_KD_INI_H
 #define DEZOV20_KD_INI_H
 
@@ -75,8 +93,10 @@ class DEZOV20_API CKdIni {
   bool Open(const char* name);
   // Open of the current directory joined with name.
   bool OpenAtExeDirectory(const char* name);
-  // Writes a modified store over its file atomically; false when there is no
-  // file name, nothing changed, or the write failed (the old file is kept).
+  // Writes a modified store over its file atomically, merged with changes
+  // made on disk since it was read (see above); false when there is no file
+  // name, nothing changed, the save lock stayed taken for 10 s, or the write
+  // failed (the old file is kept, the store stays modified).
   bool WriteFile();
   // Deletes every section and tail line; keeps the file name and flag.
   void ResetContent();

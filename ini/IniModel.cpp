@@ -92,7 +92,11 @@ CKdIni::~CKdIni() {
 }
 
 void CKdIni::ResetContent() {
-  if (pState) pState->index.Clear();
+  if (pState) {
+    pState->index.Clear();
+    // A save over a file changed by another program empties it too.
+    pState->removals.assign(1, {dezov::IniRemoval::kEverything, std::string(), std::string()});
+  }
   DeleteAll(vecSections);
   vecTailLines.clear();
 }

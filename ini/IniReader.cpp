@@ -4,10 +4,25 @@
 #include <string>
 
 #include "../include/KdIni.h"
+#include "../platform/FileLock.h"
 #include "../platform/Platform.h"
 #include "../text/TextUtil.h"
 #include "IniParser.h"
 #include "IniStoreState.h"
+
+namespace dezov {
+namespace {
+
+// Reads path whole, creating an empty file when nothing is there.
+Status ReadOrCreate(const std::string& path, std::string& bytes, platform::FileStamp& stamp) {
+  Status read = platform::ReadWholeFile(path, bytes, &stamp);
+  if (!read.IsNotFound()) return read;
+  const Status created = platform::CreateEmptyFile(path);
+  return created.ok() ? platform::ReadWholeFile(path, bytes, &stamp) : created;
+}
+
+}  // namespace
+}  // namespace dezov
 
 bool CKdIni::Open(const char* name) {
   WriteFile();
@@ -19,6 +34,9 @@ bool CKdIni::Open(const char* name) {
   bCrLfLines = dezov::platform::NewFilesUseCrLf();
   bByteOrderMark = false;
   dezov::IniStoreState& state = _State();
+  state.readPath.clear();
+  state.readStamp = dezov::platform::FileStamp();
+  state.removals.clear();
   state.lastError.clear();
   if (name == nullptr || *name == '\0') {
     state.lastError = "no file name";
@@ -26,27 +44,26 @@ bool CKdIni::Open(const char* name) {
   }
 
   std::string bytes;
+  dezov::platform::FileStamp stamp;
+  dezov::IniLayout layout;
   try {
-    dezov::Status status = dezov::platform::CreateEmptyFile(name);
-    if (status.ok()) status = dezov::platform::ReadWholeFile(name, bytes);
-    if (!status.ok()) {
-      state.lastError = status.message();
+    const dezov::Status read = dezov::ReadOrCreate(name, bytes, stamp);
+    if (!read.ok()) {
+      state.lastError = read.message();
       return false;
     }
+    if (!dezov::ParseIni(bytes, vecSections, vecTailLines, layout)) throw std::bad_alloc();
   } catch (const std::bad_alloc&) {
-    state.lastError = std::string("'") + name + "' does not fit in memory";
-    return false;
-  }
-  dezov::IniLayout layout;
-  const bool parsed = dezov::ParseIni(bytes, vecSections, vecTailLines, layout);
-  if (!parsed) {
     ResetContent();
+    state.removals.clear();
     state.lastError = std::string("'") + name + "' does not fit in memory";
     return false;
   }
   if (layout.sawLineEnd) bCrLfLines = layout.crLfLines;
   bByteOrderMark = layout.byteOrderMark;
   strFileName = name;  // also for an empty or new file, so that it can be saved
+  state.readPath = name;
+  state.readStamp = stamp;
   return true;
 }
 

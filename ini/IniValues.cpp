@@ -6,7 +6,7 @@
 #include "../text/Numbers.h"
 #include "../text/TextUtil.h"
 #include "IniLineSyntax.h"
-#include "IniNameIndex.h"
+#include "IniStoreState.h"
 #include "IniOwnedList.h"
 
 namespace dezov {
@@ -113,6 +113,7 @@ bool CKdIni::RemoveKey(const char* section, const char* key) {
     vecSections.erase(vecSections.begin() + sectionPos);
     _Index().SectionErased(vecSections, s, emptied->strName);
   }
+  _State().removals.push_back({dezov::IniRemoval::kKey, OrEmpty(section), OrEmpty(key)});
   bModified = true;
   return true;
 }
@@ -124,6 +125,7 @@ bool CKdIni::RemoveSection(const char* section) {
   const std::unique_ptr<CIniSection> removed(vecSections[s]);
   vecSections.erase(vecSections.begin() + sectionPos);
   _Index().SectionErased(vecSections, s, removed->strName);
+  _State().removals.push_back({dezov::IniRemoval::kSection, OrEmpty(section), std::string()});
   bModified = true;
   return true;
 }

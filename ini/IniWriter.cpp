@@ -1,9 +1,16 @@
 // Writing the store back: the whole file is put together in memory, then
-// replaces the old file in one atomic step, so a failure never costs it.
+// replaces the old file in one atomic step under the save lock, so a failure
+// never costs it. When another program changed the file since the store read
+// it, the store's own changes are made on the file's current content.
+#include <new>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "../include/KdIni.h"
+#include "../platform/FileLock.h"
 #include "../platform/Platform.h"
+#include "IniParser.h"
 #include "IniStoreState.h"
 
 namespace dezov {
@@ -96,6 +103,63 @@ void EmitLines(const CKdIni& ini, std::string_view lineEnd, Sink& sink) {
   putLines(ini.vecTailLines);
 }
 
+// A key that was set, with the line it gets once the text is on disk.
+struct WrittenKey {
+  CKdIni::CIniKey* key;
+  std::string line;
+};
+
+// The store's text: its lines with CR LF or LF, after a byte-order mark when
+// mark is set (an empty store stays empty). written receives the set keys'
+// new lines.
+std::string RenderText(const CKdIni& ini, bool crLf, bool mark, std::vector<WrittenKey>& written) {
+  const std::string_view lineEnd = crLf ? "\r\n" : "\n";
+  const std::string_view markBytes = "\xEF\xBB\xBF";
+  ByteCounter counter;
+  EmitLines(ini, lineEnd, counter);
+  const bool putMark = mark && counter.Position() > 0;
+  std::string text;
+  text.reserve(counter.Position() + (putMark ? markBytes.size() : 0));
+  if (putMark) text.append(markBytes.data(), markBytes.size());
+  std::vector<SetKeyLine> setLines;
+  TextBuilder builder(text, setLines);
+  EmitLines(ini, lineEnd, builder);
+  written.clear();
+  written.reserve(setLines.size());
+  for (const SetKeyLine& set : setLines)
+    written.push_back({set.key, text.substr(set.begin, set.end - set.begin)});
+  return text;
+}
+
+// Replays the store's changes since it read its file on bytes, the file's
+// current content, parsed into merged: first the removals, in order, then
+// every key whose modified flag is set (by SetValue, or by a caller that
+// edited the key directly), as SetValue of its current value. False when
+// memory ran out.
+bool MergeChanges(const CKdIni& store, const std::vector<IniRemoval>& removals,
+                  std::string_view bytes, CKdIni& merged, IniLayout& layout) {
+  if (!ParseIni(bytes, merged.vecSections, merged.vecTailLines, layout)) return false;
+  try {
+    for (const IniRemoval& removal : removals) {
+      if (removal.kind == IniRemoval::kEverything)
+        merged.ResetContent();
+      else if (removal.kind == IniRemoval::kSection)
+        merged.RemoveSection(removal.section.c_str());
+      else
+        merged.RemoveKey(removal.section.c_str(), removal.key.c_str());
+    }
+    for (const CKdIni::CIniSection* section : store.vecSections) {
+      for (const CKdIni::CIniKey* key : section->vecKeys) {
+        if (!key->bModified) continue;
+        merged.SetValue(section->strName.c_str(), key->strName.c_str(), key->strValue.c_str());
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 }  // namespace dezov
 
@@ -106,30 +170,51 @@ bool CKdIni::WriteFile() {
     state.lastError = "the store has no file name";
     return false;
   }
-  const std::string_view lineEnd = bCrLfLines ? "\r\n" : "\n";
-  const std::string_view mark = "\xEF\xBB\xBF";
-
-  dezov::ByteCounter counter;
-  dezov::EmitLines(*this, lineEnd, counter);
-  const bool putMark = bByteOrderMark && counter.Position() > 0;  // an empty store stays empty
-  std::string text;
-  text.reserve(counter.Position() + (putMark ? mark.size() : 0));
-  if (putMark) text.append(mark.data(), mark.size());
-  std::vector<dezov::SetKeyLine> setLines;
-  dezov::TextBuilder builder(text, setLines);
-  dezov::EmitLines(*this, lineEnd, builder);
-
-  const dezov::Status written = dezov::platform::ReplaceFileContents(strFileName, text);
-  if (!written.ok()) {
-    state.lastError = written.message();
+  // A file that another program changed since the store read it is read
+  // again, and the store's changes are made on that content instead.
+  const bool readThisFile = state.readPath == strFileName;
+  CKdIni merged;
+  bool mergedChanges = false;
+  std::vector<dezov::WrittenKey> writtenKeys;
+  auto render = [&](const dezov::platform::DiskState& disk, std::string& out) {
+    mergedChanges = readThisFile && disk.kind == dezov::platform::DiskState::kChanged;
+    if (!mergedChanges) {
+      out = dezov::RenderText(*this, bCrLfLines, bByteOrderMark, writtenKeys);
+      return dezov::Status::Ok();
+    }
+    dezov::IniLayout layout;
+    merged.ResetContent();
+    if (!dezov::MergeChanges(*this, state.removals, disk.bytes, merged, layout))
+      return dezov::Status::IOError("'" + strFileName + "' does not fit in memory");
+    merged.bModified = false;  // merged is never saved itself
+    merged.bCrLfLines = layout.sawLineEnd ? layout.crLfLines : bCrLfLines;
+    merged.bByteOrderMark = layout.byteOrderMark;
+    out = dezov::RenderText(merged, merged.bCrLfLines, merged.bByteOrderMark, writtenKeys);
+    return dezov::Status::Ok();
+  };
+  dezov::platform::FileStamp written;
+  const dezov::Status saved =
+      dezov::platform::SaveLocked(strFileName, state.readStamp, render, written);
+  if (!saved.ok()) {
+    state.lastError = saved.message();
     return false;
   }
-  state.lastError.clear();
+  if (mergedChanges) {  // the store now holds what it wrote
+    vecSections.swap(merged.vecSections);
+    vecTailLines.swap(merged.vecTailLines);
+    bCrLfLines = merged.bCrLfLines;
+    bByteOrderMark = merged.bByteOrderMark;
+    state.index.Clear();
+  }
   // Only now is the new form of the set keys on disk: later writes repeat it.
-  for (const dezov::SetKeyLine& set : setLines) {
-    set.key->strLine.assign(text, set.begin, set.end - set.begin);
+  for (dezov::WrittenKey& set : writtenKeys) {
+    set.key->strLine.swap(set.line);
     set.key->bModified = false;
   }
+  state.lastError.clear();
+  state.removals.clear();
+  state.readPath = strFileName;
+  state.readStamp = written;
   bModified = false;
   return true;
 }

@@ -3,7 +3,7 @@
 // NAME.expected.ini byte for byte; rewriting that output again must not change
 // it. NAME.edits holds one change per line, fields separated by tabs:
 // "set S K V", "remove-key S K" or "remove-section S".
-// With DEZOV20_GOLDEN_WRITE set, the expected files are written instead (for
+// With DEZOV20_WRITE_GOLDEN set, the expected files are written instead (for
 // a new case; review them before committing).
 #include <gtest/gtest.h>
 
@@ -62,7 +62,7 @@ std::string Rewrite(const std::string& path, const std::string& edits) {
 TEST(IniGolden, EveryCaseRewritesToItsExpectedBytes) {
   namespace fs = std::filesystem;
   const fs::path folder = SourceFile("tests/ini/golden");
-  const bool writeExpected = std::getenv("DEZOV20_GOLDEN_WRITE") != nullptr;
+  const bool writeExpected = std::getenv("DEZOV20_WRITE_GOLDEN") != nullptr;
   TempDir dir;
   int cases = 0;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {

@@ -39,7 +39,14 @@ std::string TempDir::File(const std::string& name) const {
 }
 
 int TempDir::EntryCount() const {
-  return static_cast<int>(std::distance(fs::directory_iterator(path_), fs::directory_iterator()));
+  int count = 0;
+  for (const fs::directory_entry& entry : fs::directory_iterator(path_)) {
+    const std::string name = entry.path().filename().string();
+    const bool saveLock = name.size() > 6 && name[0] == '.' &&
+                          name.compare(name.size() - 5, 5, ".lock") == 0;
+    if (!saveLock) ++count;
+  }
+  return count;
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {

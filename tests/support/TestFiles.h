@@ -17,7 +17,7 @@ class TempDir {
   const std::string& path() const { return path_; }
   // path() joined with name.
   std::string File(const std::string& name) const;
-  // Number of entries in the directory.
+  // Number of entries in the directory, the save locks (".NAME.lock") aside.
   int EntryCount() const;
 
  private:
