@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 
 #include "../FileLock.h"
 #include "../FileSystem.h"
@@ -43,22 +42,23 @@ Status OpenSaveLock(const std::string& target, const struct stat* existing, Open
 }
 
 Status WaitForLock(const OpenFile& lock, const std::string& target, int timeoutMs) {
-  using Clock = std::chrono::steady_clock;
+  // The time waited is the sum of the pauses, so that a test's FileSystem
+  // whose Sleep returns at once reaches the limit without waiting.
   FileSystem& fileSystem = FileSystem::Current();
-  const Clock::time_point start = Clock::now();
+  long long waited = 0;
   int delayMs = 1;
   for (;;) {
     const int error = fileSystem.TryLock(lock.get());
     if (error == 0) return Status::Ok();
     if (error != EWOULDBLOCK && error != EAGAIN && error != EINTR)
       return OsError("cannot lock", target, error);
-    const auto waited =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     if (waited >= timeoutMs) {
       return Status::Locked("the file '" + target + "' is locked: another program is saving it (waited " +
                             std::to_string(timeoutMs) + " ms)");
     }
-    fileSystem.Sleep(static_cast<int>(std::min<long long>(delayMs, timeoutMs - waited)));
+    const int pause = static_cast<int>(std::min<long long>(delayMs, timeoutMs - waited));
+    fileSystem.Sleep(pause);
+    waited += pause;
     delayMs = std::min(delayMs * 2, 50);
   }
 }

@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <chrono>
 
 #include "../FileLock.h"
 #include "../FileSystem.h"
@@ -37,23 +36,24 @@ Status OpenSaveLock(const std::string& target, bool existed, OpenFile& lock) {
 }
 
 Status WaitForLock(const OpenFile& lock, const std::string& target, int timeoutMs) {
-  using Clock = std::chrono::steady_clock;
+  // The time waited is the sum of the pauses, so that a test's FileSystem
+  // whose Sleep returns at once reaches the limit without waiting.
   FileSystem& fileSystem = FileSystem::Current();
-  const Clock::time_point start = Clock::now();
+  long long waited = 0;
   int delayMs = 1;
   for (;;) {
     const int error = fileSystem.TryLock(lock.get());
     if (error == 0) return Status::Ok();
     if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING)
       return OsError("cannot lock", target, error);
-    const auto waited =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     if (waited >= timeoutMs) {
       return Status::Locked("the file '" + target +
                             "' is locked: another program is saving it (waited " +
                             std::to_string(timeoutMs) + " ms)");
     }
-    fileSystem.Sleep(static_cast<int>(std::min<long long>(delayMs, timeoutMs - waited)));
+    const int pause = static_cast<int>(std::min<long long>(delayMs, timeoutMs - waited));
+    fileSystem.Sleep(pause);
+    waited += pause;
     delayMs = std::min(delayMs * 2, 50);
   }
 }
