@@ -68,13 +68,14 @@ std::vector<std::string> LongOptions(const std::string& help) {
 
 // The usage line's words after "dezov" and the given leading words, without
 // "[OPTIONS]": "Usage: dezov xml get [OPTIONS] SECTION KEY" gives "get SECTION KEY".
+// The page calls a subcommand a COMMAND.
 std::vector<std::string> Usage(const std::string& help, std::size_t leadingWords) {
   for (const auto& line : Lines(help)) {
     if (line.rfind("Usage: ", 0) != 0) continue;
     std::vector<std::string> words;
     const auto all = Words(line);
     for (std::size_t i = 2 + leadingWords; i < all.size(); ++i)
-      if (all[i] != "[OPTIONS]") words.push_back(all[i]);
+      if (all[i] != "[OPTIONS]") words.push_back(all[i] == "SUBCOMMAND" ? "COMMAND" : all[i]);
     return words;
   }
   ADD_FAILURE() << "no usage line in:\n" << help;
@@ -151,16 +152,11 @@ TEST(ManPageTest, DocumentsEveryGroupCommandAndOptionOfTheHelp) {
         EXPECT_TRUE(Mentions(section, option)) << group << " lacks the option " << option;
       continue;
     }
-    // "xml FILE SUBCOMMAND" is headed "xml FILE COMMAND"; the group's own
-    // arguments get placeholder values to reach each command's help.
+    // The subsection is headed by the group's usage ("xml FILE COMMAND"); the
+    // group's own arguments get placeholder values to reach each command's help.
     std::vector<std::string> placeholders;
-    for (auto& word : groupUsage) {
-      if (word == "SUBCOMMAND") {
-        word = "COMMAND";
-      } else if (word != group) {
-        placeholders.push_back("x");
-      }
-    }
+    for (const auto& word : groupUsage)
+      if (word != group && word != "COMMAND") placeholders.push_back("x");
     EXPECT_EQ(heading, Join(groupUsage));
     for (const auto& command : commands) {
       std::vector<std::string> args = {group};
@@ -172,6 +168,8 @@ TEST(ManPageTest, DocumentsEveryGroupCommandAndOptionOfTheHelp) {
           << "the manual page's " << group << " subsection lacks: " << synopsis;
       for (const auto& option : LongOptions(commandHelp))
         EXPECT_TRUE(Mentions(section, option)) << group << " " << command << " lacks " << option;
+      for (const auto& inner : Listed(commandHelp, "Subcommands:"))
+        EXPECT_TRUE(Mentions(section, inner)) << group << " " << command << " lacks " << inner;
     }
   }
 }
