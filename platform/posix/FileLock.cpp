@@ -30,8 +30,9 @@ std::string LockPathOf(const std::string& target) {
 
 Status OpenSaveLock(const std::string& target, const struct stat* existing, OpenFile& lock) {
   FileSystem& fileSystem = FileSystem::Current();
-  // Whoever may read the target may lock it: the lock file says no more.
-  const unsigned mode = existing != nullptr ? (existing->st_mode & 0666) : 0666;
+  // Whoever may read the target may lock it (its owner always): the lock file
+  // says no more.
+  const unsigned mode = existing != nullptr ? ((existing->st_mode & 0666) | 0400) : 0666;
   const int error =
       fileSystem.Open(LockPathOf(target), FileSystem::OpenKind::kLockFile, mode, lock.Receive());
   if (error == 0) return Status::Ok();
