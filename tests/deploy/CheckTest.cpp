@@ -46,8 +46,12 @@ TEST(DeployCheck, EveryGoldenDescriptionGivesItsExpectedFindings) {
 TEST(DeployCheck, ADescriptionThatChecksCleanLoadsWhatItHolds) {
   std::mt19937 random(20261206);
   const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  testing_support::TempDir dir;
+  const std::string empty = dir.File("d.xml");
+  testing_support::WriteBytes(empty, "<vornini/>");
+  const CXmlIni keepXmlLibraryStarted;  // between the rounds' stores
   int clean = 0;
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < 200; ++round) {
     struct Domain {
       std::string domain, key, keyEnd;
     };
@@ -83,10 +87,8 @@ TEST(DeployCheck, ADescriptionThatChecksCleanLoadsWhatItHolds) {
                 (d.range ? ":" + x.keyEnd : "") + "\n";
       }
     }
-    testing_support::TempDir dir;
-    testing_support::WriteBytes(dir.File("d.xml"), "<vornini/>");
     CXmlIni store;
-    ASSERT_TRUE(store.Open(dir.File("d.xml").c_str()));
+    ASSERT_TRUE(store.Open(empty.c_str()));
     std::string section;
     for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
       end = text.find('\n', at);
@@ -107,7 +109,7 @@ TEST(DeployCheck, ADescriptionThatChecksCleanLoadsWhatItHolds) {
         ASSERT_EQ(resolver.GetDomainStr(d.name, x.key, d.range ? x.keyEnd : ""), x.domain)
             << text;
   }
-  EXPECT_GE(clean, 30);
+  EXPECT_GE(clean, 20);
 }
 
 }  // namespace
