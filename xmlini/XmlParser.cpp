@@ -157,6 +157,7 @@ class SafeDomParser : public XercesDOMParser {
                           std::string& error) {
     depth_ = 0;
     too_deep_ = false;
+    pending_space_.clear();
     resolver_.Reset();
     errors_.resetErrors();
     lines_.clear();
@@ -201,6 +202,7 @@ class SafeDomParser : public XercesDOMParser {
       too_deep_ = true;
       return;
     }
+    pending_space_.clear();  // indentation before an element
     XercesDOMParser::startElement(decl, urlId, prefix, attributes, count, isEmpty, isRoot);
     const Locator* where = getScanner()->getLocator();
     lines_.push_back(where ? static_cast<std::uint32_t>(where->getLineNumber()) : 0);
@@ -211,16 +213,70 @@ class SafeDomParser : public XercesDOMParser {
                   const XMLCh* const prefix) override {
     if (too_deep_) return;
     --depth_;
+    if (fCurrentParent != nullptr && fCurrentParent->getFirstChild() == nullptr)
+      KeepPendingSpace();  // the element's only content: real text
+    pending_space_.clear();  // indentation before an end tag
     XercesDOMParser::endElement(decl, urlId, isRoot, prefix);
+  }
+
+  // Text that is only whitespace and lies between tags (indentation) is held
+  // back and dropped: no read of the store sees text, and the writer indents
+  // anew. That saves a node per line, the most costly part of a parse.
+  // Whitespace that continues other text, or is an element's only content,
+  // is kept as the document has it.
+  void docCharacters(const XMLCh* const chars, const XMLSize_t length,
+                     const bool cdataSection) override {
+    const bool continuesText =
+        fCurrentNode != nullptr && fCurrentNode->getNodeType() == DOMNode::TEXT_NODE;
+    if (!cdataSection && !continuesText && IsSpace(chars, length)) {
+      pending_space_.append(chars, length);
+      return;
+    }
+    KeepPendingSpace();
+    XercesDOMParser::docCharacters(chars, length, cdataSection);
+  }
+
+  void docComment(const XMLCh* const comment) override {
+    KeepPendingSpace();
+    XercesDOMParser::docComment(comment);
+  }
+
+  void docPI(const XMLCh* const target, const XMLCh* const data) override {
+    KeepPendingSpace();
+    XercesDOMParser::docPI(target, data);
+  }
+
+  void startEntityReference(const XMLEntityDecl& entity) override {
+    KeepPendingSpace();
+    XercesDOMParser::startEntityReference(entity);
+  }
+
+  void endEntityReference(const XMLEntityDecl& entity) override {
+    KeepPendingSpace();
+    XercesDOMParser::endEntityReference(entity);
   }
 
  private:
   SecurityManager security_;
   RefusingEntityResolver resolver_;
   FirstErrorHandler errors_;
+  static bool IsSpace(const XMLCh* chars, XMLSize_t length) {
+    for (XMLSize_t i = 0; i < length; ++i)
+      if (chars[i] != ' ' && chars[i] != '\t' && chars[i] != '\n' && chars[i] != '\r') return false;
+    return true;
+  }
+
+  void KeepPendingSpace() {
+    if (pending_space_.empty()) return;
+    const Utf16 space = std::move(pending_space_);
+    pending_space_.clear();
+    XercesDOMParser::docCharacters(space.data(), space.size(), false);
+  }
+
   int depth_ = 0;
   bool too_deep_ = false;
   std::vector<std::uint32_t> lines_;  // of each element started, in document order
+  Utf16 pending_space_;
 };
 
 XmlParser::XmlParser() : parser_(std::make_unique<SafeDomParser>()) {}

@@ -114,3 +114,19 @@ TEST_F(XmlStoreTest, ReplaceKeepsLinksAndPermissionsAndFallsBackInPlace) {
   EXPECT_EQ(dir.EntryCount(), 2);
 }
 #endif
+
+// Indentation is not kept as text (the writer indents anew), but text that is
+// an element's only content, or that continues other text, is kept as it is.
+TEST_F(XmlStoreTest, WritingKeepsRealTextAndDropsOnlyIndentation) {
+  CXmlIni store;
+  OpenOn(store, "\n  <S>\n    <K Value=\"1\">  </K>\n    <T>a &amp;  </T>\n    <U><b/>\n<!-- c --> </U>\n  </S>\n");
+  ASSERT_TRUE(store.WriteFile()) << store.GetLastErrMsg();
+  const std::string written = testing_support::ReadBytes(path);
+  EXPECT_NE(written.find("<K Value=\"1\">  </K>"), std::string::npos) << written;
+  EXPECT_NE(written.find("<T>a &amp;  </T>"), std::string::npos) << written;
+  EXPECT_NE(written.find("<!-- c -->"), std::string::npos) << written;
+  CXmlIni reread;
+  ASSERT_TRUE(reread.Open(path.c_str()));
+  ASSERT_TRUE(reread.WriteFile());
+  EXPECT_EQ(testing_support::ReadBytes(path), written);
+}
