@@ -3,7 +3,6 @@
 
 #include <pybind11/stl.h>
 
-#include <clocale>
 #include <optional>
 #include <vector>
 
@@ -14,22 +13,8 @@ namespace py = pybind11;
 
 namespace dezov {
 namespace python {
-namespace {
 
-// A new store. Making one may set the process's locale for the library's
-// sake; the interpreter's locale is put back, as an extension module must
-// not change it.
-std::unique_ptr<CXmlIni> NewStore() {
-  const char* current = std::setlocale(LC_ALL, nullptr);
-  const std::string saved = current != nullptr ? current : "";
-  auto store = std::make_unique<CXmlIni>();
-  if (!saved.empty()) std::setlocale(LC_ALL, saved.c_str());
-  return store;
-}
-
-}  // namespace
-
-XmlFile::XmlFile(const FilePath& path) : store_(NewStore()), path_(path.bytes) {
+XmlFile::XmlFile(const FilePath& path) : store_(std::make_unique<CXmlIni>()), path_(path.bytes) {
   bool opened = store_->Open(path.c_str());
   // False with no message: the file was missing and has just been created.
   if (!opened && store_->GetLastErrMsg().empty()) opened = store_->Open(path.c_str());
