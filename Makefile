@@ -28,9 +28,10 @@ WINDOWS_BUILD ?= build-windows
 windows:
 	CMAKE_FLAGS="$(CMAKE_FLAGS)" JOBS=$(JOBS) bash scripts/windows-build.sh $(WINDOWS_BUILD)
 
-# The packages: Debian packages (libdezov20-1, libdezov20-dev, dezov) in
-# $(BUILD), and the Windows zip in $(WINDOWS_BUILD) (made and tested by the
-# Windows build). scripts/package-check.sh checks what they hold.
+# The packages: Debian packages (libdezov20-1, libdezov20-dev, dezov,
+# python3-dezov20) in $(BUILD), and the Windows zip in $(WINDOWS_BUILD) (made
+# and tested by the Windows build). scripts/package-check.sh checks what they
+# hold.
 package: package-deb windows
 
 package-deb: build

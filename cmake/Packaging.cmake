@@ -1,4 +1,4 @@
-# What `make package` (CPack) builds from the install rules: on Linux three
+# What `make package` (CPack) builds from the install rules: on Linux the
 # Debian packages, one per install component; on Windows one zip holding all
 # of them. The version is the project's, as everywhere else.
 set(DEZOV20_PACKAGE_MAINTAINER "DeZov20 developers <dezov20@example.org>" CACHE STRING
@@ -12,6 +12,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_COMPONENTS_ALL runtime development)
 if(TARGET dezov)
   list(APPEND CPACK_COMPONENTS_ALL tool)
+endif()
+if(TARGET dezov_python)
+  list(APPEND CPACK_COMPONENTS_ALL python)
 endif()
 
 if(WIN32)
@@ -55,6 +58,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR} ${CMAKE_LI
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS runtime)
 set(CPACK_COMPONENT_TOOL_DEPENDS runtime)
+set(CPACK_COMPONENT_PYTHON_DEPENDS runtime)
 
 # The library package is named after its soname, so that a later major
 # version installs beside it; the tool therefore has a package of its own
@@ -91,6 +95,25 @@ set(CPACK_DEBIAN_TOOL_DESCRIPTION
 dezov reads and changes XML and INI configuration files in GBK, converting
 names and values from and to the terminal's encoding, and asks the
 deployment resolver of DeZov20 which domain serves a request.")
+set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-dezov20)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+# The extension is built for one interpreter version (its ABI tag), as
+# dh_python3 would state it.
+if(DEZOV20_PYTHON_VERSION)
+  string(REPLACE "." ";" python_version_parts ${DEZOV20_PYTHON_VERSION})
+  list(GET python_version_parts 0 python_major)
+  list(GET python_version_parts 1 python_minor)
+  math(EXPR python_next_minor "${python_minor} + 1")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+    "python3 (>= ${DEZOV20_PYTHON_VERSION}~), python3 (<< ${python_major}.${python_next_minor})")
+endif()
+set(CPACK_DEBIAN_PYTHON_DESCRIPTION
+  "XML and INI configuration stores for Python 3
+The Python package dezov wraps DeZov20: IniFile reads and writes INI files
+keeping every comment and untouched line, XmlFile reads and writes XML
+configuration files in GBK, Deployment answers which server domain serves a
+request, and Deployment.watch follows a deployment file as it changes. Text
+crosses as str, converted from and to GBK.")
 
 # Each package carries the copyright and the Debian changelog in its own
 # documentation folder, and the one lintian remark that does not apply. These files belong to the packages only: a plain

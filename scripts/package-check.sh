@@ -5,7 +5,8 @@
 # Usage: scripts/package-check.sh deb BUILD   the Debian packages in BUILD:
 #          lintian; all of them unpacked (dpkg-deb -x) into an empty root; the
 #          install consumer built against that root with find_package and with
-#          pkg-config, and run; dezov demo run from the root.
+#          pkg-config, and run; dezov demo run from the root; the Python
+#          package imported from the root by the python3 it depends on.
 #        scripts/package-check.sh zip BUILD   the Windows zip in BUILD:
 #          unpacked into an empty folder; its programs import only system DLLs;
 #          the consumer built against it (mingw-w64) and run beside dezov.exe
@@ -49,6 +50,41 @@ check_deb() {
   (cd "$WORK/empty" && "$root/usr/bin/dezov" demo) >"$WORK/demo.txt"
   expect_demo "$WORK/demo.txt" "dezov demo"
   echo "[package] Debian packages: consumer (find_package, pkg-config) and dezov demo ok"
+  check_python_deb "$root"
+}
+
+# The Python package: its Depends, its files, and an import from the root
+# that answers the example and takes the library from the root as well.
+check_python_deb() {
+  local root=$1 deb depends site python=/usr/bin/python3 abi
+  deb=$(find "$BUILD" -maxdepth 1 -name 'python3-dezov20_*.deb' -print -quit)
+  [ -n "$deb" ] || fail "no python3-dezov20 package in $BUILD"
+  depends=$(dpkg-deb -f "$deb" Depends)
+  [[ $depends == *"libdezov20-1 (= $(dpkg-deb -f "$deb" Version))"* ]] ||
+    fail "python3-dezov20 does not depend on its own library package: $depends"
+  abi=$("$python" -c 'import sys; print("%d.%d" % sys.version_info[:2])')
+  [[ $depends == *"python3 (>= $abi~)"* ]] ||
+    fail "python3-dezov20 does not depend on python3 $abi: $depends"
+  site=$root/usr/lib/python3/dist-packages
+  for file in __init__.py __init__.pyi py.typed "_dezov.$("$python" -c \
+      'import sysconfig; print(sysconfig.get_config_var("SOABI"))').so"; do
+    [ -f "$site/dezov/$file" ] || fail "python3-dezov20 lacks dezov/$file"
+  done
+  if dpkg-deb -c "$deb" | grep -e '__pycache__' -e '\.pyc$'; then
+    fail "python3-dezov20 ships compiled files"
+  fi
+  local probe="import dezov, sys
+print(dezov.Deployment(sys.argv[1]).trade('0101', '1'))
+print(dezov.__file__)
+print([l.split()[-1] for l in open('/proc/self/maps') if 'libDeZov20' in l][0])"
+  (cd "$WORK/empty" && env -i PATH=/usr/bin:/bin PYTHONPATH="$site" PYTHONDONTWRITEBYTECODE=1 \
+    "$python" -c "$probe" "$SOURCE/examples/deploy.xml") >"$WORK/python.txt" ||
+    fail "the Python package does not import from the root"
+  [ "$(sed -n 1p "$WORK/python.txt")" = TA_SH1 ] || fail "dezov.Deployment: unexpected answer"
+  [[ $(sed -n 2p "$WORK/python.txt") == "$site/"* ]] || fail "dezov was not imported from the root"
+  [[ $(sed -n 3p "$WORK/python.txt") == "$root/"* ]] ||
+    fail "the Python package does not take its library from the package"
+  echo "[package] python3-dezov20: imported from the root ($depends)"
 }
 
 # DLLs every Windows installation has.

@@ -13,6 +13,8 @@ void BindIniFile(pybind11::module_& module);
 void BindXmlFile(pybind11::module_& module);
 // dezov.Deployment.
 void BindDeployment(pybind11::module_& module);
+// dezov.DeploymentWatch and Deployment.watch (after BindDeployment).
+void BindDeploymentWatch(pybind11::module_& module);
 
 }  // namespace python
 }  // namespace dezov

@@ -1,15 +1,18 @@
 // dezov.Deployment over CKdDeploy: the resolver loaded from an XML
-// configuration file, answering which domain serves a request.
+// configuration file (or a snapshot of a watch), answering which domain serves
+// a request.
 #include <pybind11/stl.h>
 
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "Bindings.h"
+#include "DeploymentBinding.h"
 #include "GbkText.h"
-#include "KdDeploy.h"
 #include "ModuleSupport.h"
 #include "XmlFileBinding.h"
 
@@ -25,14 +28,10 @@ py::object Answer(const std::string& domain) {
   return DecodeGbk(domain);
 }
 
-struct Deployment {
-  CKdDeploy resolver;
-  std::string source;  // the file it was loaded from
-};
-
-void Load(Deployment& deployment, XmlFile& file) {
-  deployment.resolver.InitDeloy(&file.Store());
-  deployment.source = file.path();
+Deployment Load(XmlFile& file) {
+  auto resolver = std::make_shared<CKdDeploy>();
+  resolver->InitDeloy(&file.Store());
+  return Deployment{std::move(resolver), file.path()};
 }
 
 Deployment FromFile(const FilePath& path) {
@@ -46,20 +45,13 @@ Deployment FromFile(const FilePath& path) {
     throw py::error_already_set();
   }
   XmlFile file(path);
-  Deployment deployment;
-  Load(deployment, file);
+  Deployment deployment = Load(file);
   file.Close(false);
   return deployment;
 }
 
-Deployment FromStore(XmlFile& file) {
-  Deployment deployment;
-  Load(deployment, file);
-  return deployment;
-}
-
-py::list Trades(Deployment& d, const GbkText& yyb, const GbkText& jys) {
-  const std::string names = d.resolver.GetMulTradeDomain(yyb.bytes, jys.bytes);
+py::list Trades(const Deployment& d, const GbkText& yyb, const GbkText& jys) {
+  const std::string names = d.resolver->GetMulTradeDomain(yyb.bytes, jys.bytes);
   py::list list;
   std::size_t start = 0;
   while (start <= names.size()) {
@@ -77,20 +69,22 @@ const char kDeploymentDoc[] =
 The deployment resolver, loaded once from an XML configuration file (a path,
 which must exist, or an open XmlFile): the section DEPLOY with the keys
 DEPLOY1, DEPLOY2, ... ("name,kind") and a section per deployment with the keys
-DOMAIN1, DOMAIN2, ... Lookups read the resolver's own copy; each returns the
-answer as str, or None when nothing serves the request. Keys are str (GBK) or
-bytes and compare exactly.
+DOMAIN1, DOMAIN2, ... Lookups read the resolver's own copy, which never
+changes; each returns the answer as str, or None when nothing serves the
+request. Keys are str (GBK) or bytes and compare exactly.
 
     deployment = dezov.Deployment("deploy.xml")
     deployment.trade("0101", "1")                        # 'TA_SH1'
     deployment.history("0101", "20060315", "20060315")   # 'HA_2006'
+
+Deployment.watch(path) follows the file instead: see DeploymentWatch.
 )";
 
 }  // namespace
 
 void BindDeployment(py::module_& module) {
   py::class_<Deployment>(module, "Deployment", kDeploymentDoc)
-      .def(py::init(&FromStore), py::arg("source"),
+      .def(py::init(&Load), py::arg("source"),
            "Deployment(source)\n\nLoads the deployments from an open XmlFile, or from the "
            "XML file at a path\n(FileNotFoundError when it is missing: it is not created).")
       .def(py::init(&FromFile), py::arg("source"))
@@ -98,14 +92,14 @@ void BindDeployment(py::module_& module) {
           "source", [](const Deployment& d) { return DecodePath(d.source); },
           "The file the deployments were read from.")
       .def_property_readonly(
-          "scheme", [](Deployment& d) { return d.resolver.GetScheme(); },
+          "scheme", [](const Deployment& d) { return d.resolver->GetScheme(); },
           "1 with a YYB deployment only, 2 with JYS only, 3 with both, else 0.")
       .def(
           "domain",
-          [](Deployment& d, const GbkText& name, const GbkText& key, const GbkText& keyEnd,
+          [](const Deployment& d, const GbkText& name, const GbkText& key, const GbkText& keyEnd,
              bool first) {
-            return Answer(first ? d.resolver.GetDomain(name.bytes, key.bytes, keyEnd.bytes)
-                                : d.resolver.GetDomainStr(name.bytes, key.bytes, keyEnd.bytes));
+            return Answer(first ? d.resolver->GetDomain(name.bytes, key.bytes, keyEnd.bytes)
+                                : d.resolver->GetDomainStr(name.bytes, key.bytes, keyEnd.bytes));
           },
           py::arg("name"), py::arg("key"), py::arg("key_end") = GbkText{}, py::kw_only(),
           py::arg("first") = false,
@@ -115,12 +109,12 @@ void BindDeployment(py::module_& module) {
           "':'-separated name.")
       .def(
           "next_domain",
-          [](Deployment& d, const GbkText& name, const GbkText& key, const GbkText& current,
+          [](const Deployment& d, const GbkText& name, const GbkText& key, const GbkText& current,
              const GbkText& keyEnd, bool first) {
             return Answer(
-                first ? d.resolver.GetNextDomain(name.bytes, key.bytes, keyEnd.bytes,
+                first ? d.resolver->GetNextDomain(name.bytes, key.bytes, keyEnd.bytes,
                                                  current.bytes)
-                      : d.resolver.GetNextDomainStr(name.bytes, key.bytes, keyEnd.bytes,
+                      : d.resolver->GetNextDomainStr(name.bytes, key.bytes, keyEnd.bytes,
                                                     current.bytes));
           },
           py::arg("name"), py::arg("key"), py::arg("current"), py::arg("key_end") = GbkText{},
@@ -129,10 +123,10 @@ void BindDeployment(py::module_& module) {
           "domain(), the first matching domain string behind current.")
       .def(
           "trade",
-          [](Deployment& d, const GbkText& yyb, const GbkText& jys) {
+          [](const Deployment& d, const GbkText& yyb, const GbkText& jys) {
             std::string yybKey = yyb.bytes;
             std::string jysKey = jys.bytes;
-            return Answer(d.resolver.GetTradeDomain(yybKey, jysKey));
+            return Answer(d.resolver->GetTradeDomain(yybKey, jysKey));
           },
           py::arg("yyb"), py::arg("jys"),
           "trade(yyb, jys) -> str | None\n\nThe trade domain for a YYB key and a JYS key: the "
@@ -142,9 +136,9 @@ void BindDeployment(py::module_& module) {
            "key, in the order they\nare asked, as the scheme combines them.")
       .def(
           "next_query",
-          [](Deployment& d, const GbkText& yyb, const GbkText& jys, const GbkText& current) {
+          [](const Deployment& d, const GbkText& yyb, const GbkText& jys, const GbkText& current) {
             std::string next;
-            if (!d.resolver.GetNextQueryDomain(yyb.bytes, jys.bytes, current.bytes, next))
+            if (!d.resolver->GetNextQueryDomain(yyb.bytes, jys.bytes, current.bytes, next))
               return py::object(py::none());
             return Answer(next);
           },
@@ -153,10 +147,10 @@ void BindDeployment(py::module_& module) {
           "current.")
       .def(
           "history",
-          [](Deployment& d, const GbkText& yyb, const GbkText& rq, const GbkText& rqEnd,
+          [](const Deployment& d, const GbkText& yyb, const GbkText& rq, const GbkText& rqEnd,
              const GbkText& current) {
             return Answer(
-                d.resolver.GetHistoryDomain(yyb.bytes, rq.bytes, rqEnd.bytes, current.bytes));
+                d.resolver->GetHistoryDomain(yyb.bytes, rq.bytes, rqEnd.bytes, current.bytes));
           },
           py::arg("yyb"), py::arg("rq"), py::arg("rq_end"), py::arg("current") = GbkText{},
           "history(yyb, rq, rq_end, current='') -> str | None\n\nThe history domain for a YYB "

@@ -1,7 +1,11 @@
-// Text crossing between Python and the library. The library's strings are GBK
-// bytes: a str argument is encoded with Python's own "gbk" codec (a character
-// GBK lacks raises UnicodeEncodeError naming it), a bytes argument passes
-// unchanged, and results are decoded with the same codec.
+// Text crossing between Python and the library. The library's strings are
+// code page 936 (GBK) bytes, with GB18030 four-byte sequences for the
+// characters it lacks (as the XML store reads and writes them). A str argument
+// is encoded with Python's "gbk" codec; a character it lacks takes its
+// four-byte sequence, the euro sign takes code page 936's byte 0x80, and any
+// other raises UnicodeEncodeError naming it. A bytes argument passes
+// unchanged. Results are decoded with the "gb18030" codec, which reads GBK
+// bytes as "gbk" does and four-byte sequences too, and 0x80 as the euro sign.
 #ifndef DEZOV20_PYTHON_GBK_TEXT_H
 #define DEZOV20_PYTHON_GBK_TEXT_H
 
@@ -24,8 +28,13 @@ struct FilePath {
   const char* c_str() const { return bytes.c_str(); }
 };
 
-// The str of GBK bytes; bytes GBK does not define raise UnicodeDecodeError.
+// The str of the library's bytes; bytes that are neither GB18030 nor 0x80
+// raise UnicodeDecodeError.
 pybind11::str DecodeGbk(const std::string& bytes);
+
+// Registers the codec error handler ("dezov.gbk") that adds the library's
+// forms to Python's codecs. Called once, when the module is loaded.
+void RegisterLibraryForms();
 
 // The str of a file name in the file system's encoding (os.fsdecode).
 pybind11::str DecodePath(const std::string& bytes);

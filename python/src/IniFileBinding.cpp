@@ -167,10 +167,12 @@ An INI file held in memory. Comments, blank lines and the exact text of every
 unchanged line are written back as they were. Section and key names match
 ignoring the case of A-Z; the first match wins.
 
-Values are str, encoded to and decoded from GBK; names and values may also be
-given as bytes, which pass unchanged, and get_bytes() returns raw values. A str
-GBK cannot encode raises UnicodeEncodeError; a refused change or a failed write
-raises dezov.Error with the reason; a missing section or key raises KeyError.
+Values are str, encoded to and decoded from GBK (GB18030 four-byte sequences
+for the characters GBK lacks); names and values may also be given as bytes,
+which pass unchanged, and get_bytes() returns raw values. A str with a
+character that has neither form raises UnicodeEncodeError; a refused change or
+a failed write raises dezov.Error with the reason; a missing section or key
+raises KeyError.
 
 A missing file is created empty. Changes are written by save(); like the C++
 store, an IniFile also saves its changes when it ends: at close(), at the end

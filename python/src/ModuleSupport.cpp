@@ -80,8 +80,8 @@ void RaiseKeyError(const GbkText& name) {
 }
 
 py::str ShownGbk(const std::string& bytes) {
-  PyObject* text = PyUnicode_Decode(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "gbk",
-                                    "backslashreplace");
+  PyObject* text = PyUnicode_Decode(bytes.data(), static_cast<Py_ssize_t>(bytes.size()),
+                                    "gb18030", "backslashreplace");
   if (text == nullptr) throw py::error_already_set();
   return py::reinterpret_steal<py::str>(text);
 }

@@ -252,10 +252,12 @@ section is an element below the root, a key an element in a section, and a
 key's value its attribute "Value". Paths such as "STATIONS\\Station" address
 deeper elements; names match ignoring the case of A-Z.
 
-Values are str, encoded to and decoded from GBK; names and values may also be
-given as bytes, which pass unchanged. A str GBK cannot encode raises
-UnicodeEncodeError; a refused change or a failed write raises dezov.Error with
-the library's reason; a missing element or attribute raises KeyError.
+Values are str, encoded to and decoded from GBK (GB18030 four-byte sequences
+for the characters GBK lacks, as the store writes them); names and values may
+also be given as bytes, which pass unchanged. A str with a character that has
+neither form raises UnicodeEncodeError; a refused change or a failed write
+raises dezov.Error with the library's reason; a missing element or attribute
+raises KeyError.
 
 A missing file is created with the default document. Changes stay in memory
 until save(); close() and the end of a with-block save them when there are
