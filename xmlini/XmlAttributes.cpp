@@ -14,13 +14,13 @@ namespace {
 // attributes are noted first and removed once each: the DOM puts back an
 // attribute that has a default in the document's DTD, so "remove until none
 // is left" would never end.
-bool RemoveAllAttributes(DOMElement* element) {
+bool RemoveAllAttributes(dezov::XmlDocument& document, DOMElement* element) {
   const DOMNamedNodeMap* attributes = element->getAttributes();
   if (attributes == nullptr) return false;
   std::vector<DOMAttr*> present;
   for (XMLSize_t i = 0; i < attributes->getLength(); ++i)
     present.push_back(static_cast<DOMAttr*>(attributes->item(i)));
-  for (DOMAttr* attribute : present) element->removeAttributeNode(attribute)->release();
+  for (DOMAttr* attribute : present) document.RemoveAttribute(element, attribute);
   return !present.empty();
 }
 
@@ -39,11 +39,11 @@ bool CXmlIni::RemoveAttribute(const char* path, const char* attribute, int index
   if (element == nullptr) return false;
   const std::string name = dezov::OrEmpty(attribute);
   if (name.empty()) {
-    if (!RemoveAllAttributes(element)) return false;
+    if (!RemoveAllAttributes(*pXMLDoc, element)) return false;
   } else {
     DOMAttr* found = dezov::FindAttribute(element, dezov::NameQuery(name, pXMLDoc->codec()));
     if (found == nullptr) return false;
-    element->removeAttributeNode(found)->release();
+    pXMLDoc->RemoveAttribute(element, found);
   }
   pXMLDoc->changes().RemoveAttribute(path, attribute, index);
   return true;
@@ -59,7 +59,7 @@ bool CXmlIni::HaveAttribute(const char* path, const char* attribute, int index) 
 bool CXmlIni::ClearAttribute(const char* path) {
   auto* element = static_cast<DOMElement*>(FindElement(path, 0, false));
   if (element == nullptr) return false;
-  RemoveAllAttributes(element);
+  RemoveAllAttributes(*pXMLDoc, element);
   pXMLDoc->changes().ClearAttributes(path);
   return true;
 }

@@ -134,6 +134,7 @@ DOMElement* XmlDocument::AppendElement(DOMNode* parent, std::string_view gbkName
       WithRelayedDomExceptions([&] { return document_->createElement(name.c_str()); });
   parent->appendChild(element);
   ++generation_;
+  changed_ = true;
   std::lock_guard<std::mutex> lock(indexes_mutex_);
   auto indexed = indexes_.find(parent);
   if (indexed != indexes_.end()) indexed->second[FoldedName(element)].push_back(element);
@@ -143,6 +144,7 @@ DOMElement* XmlDocument::AppendElement(DOMNode* parent, std::string_view gbkName
 void XmlDocument::RemoveChild(DOMNode* parent, DOMNode* child) {
   parent->removeChild(child);
   ++generation_;
+  changed_ = true;
   std::lock_guard<std::mutex> lock(indexes_mutex_);
   indexes_.erase(parent);  // rebuilt when next needed
 }
@@ -177,6 +179,25 @@ int XmlDocument::DepthOf(const DOMNode* element) {
        node = node->getParentNode())
     ++depth;
   return depth;
+}
+
+void XmlDocument::KeepSource(std::string fileName, std::string bytes) {
+  source_name_ = std::move(fileName);
+  source_ = std::move(bytes);
+}
+
+bool XmlDocument::IsUnchangedParseOf(const std::string& fileName, std::string_view bytes) const {
+  return !changed_ && !source_name_.empty() && source_name_ == fileName && source_ == bytes;
+}
+
+void XmlDocument::SetAttribute(DOMElement* element, const Utf16& name, const Utf16& value) {
+  changed_ = true;
+  WithRelayedDomExceptions([&] { element->setAttribute(name.c_str(), value.c_str()); });
+}
+
+void XmlDocument::RemoveAttribute(DOMElement* element, DOMAttr* attribute) {
+  changed_ = true;
+  element->removeAttributeNode(attribute)->release();
 }
 
 bool HasConfigurationRoot(XmlDocument& document) {

@@ -3,10 +3,11 @@
 // and creating child elements, reading attributes, and a counter of changes.
 //
 // Names match when the element's name in GBK equals the wanted name ignoring
-// the case of A-Z, with equal lengths. Every structural change of the document
-// goes through this class so that the change counter (and any lookup state
-// kept for speed) stays exact. Reads may run on several threads at once (the
-// lookup state is guarded); changes need the document to themselves.
+// the case of A-Z, with equal lengths. Every change of the document (elements
+// and attributes) goes through this class so that the change counter, the
+// changed mark and any lookup state kept for speed stay exact. Reads may run
+// on several threads at once (the lookup state is guarded); changes need the
+// document to themselves.
 #ifndef DEZOV20_XMLINI_XML_DOCUMENT_H
 #define DEZOV20_XMLINI_XML_DOCUMENT_H
 
@@ -84,6 +85,21 @@ class XmlDocument {
   xercesc::DOMElement* AppendElement(xercesc::DOMNode* parent, std::string_view gbkName);
   // Takes child out of parent.
   void RemoveChild(xercesc::DOMNode* parent, xercesc::DOMNode* child);
+  // Sets an attribute (exact-case name). Throws the DOM's exception for a name
+  // it refuses.
+  void SetAttribute(xercesc::DOMElement* element, const Utf16& name, const Utf16& value);
+  // Takes attribute off element.
+  void RemoveAttribute(xercesc::DOMElement* element, xercesc::DOMAttr* attribute);
+
+  // Keeps the name and bytes of the file the document was parsed from.
+  void KeepSource(std::string fileName, std::string bytes);
+  // True when the document was parsed from bytes of fileName and nothing in
+  // it has changed since: parsing them again would give the same document.
+  bool IsUnchangedParseOf(const std::string& fileName, std::string_view bytes) const;
+  // True once anything in the document was changed.
+  bool changed() const { return changed_; }
+  // The size of the bytes it was parsed from (0 when it was not parsed).
+  std::size_t SourceSize() const { return source_.size(); }
 
   // Level of element below the document (the root is 1).
   static int DepthOf(const xercesc::DOMNode* element);
@@ -120,6 +136,9 @@ class XmlDocument {
   mutable std::mutex indexes_mutex_;
   XmlChangeLog changes_;
   platform::FileStamp file_stamp_;
+  bool changed_ = false;  // set by every change made through this class
+  std::string source_name_;
+  std::string source_;
   mutable std::unordered_map<const xercesc::DOMNode*, ChildIndex> indexes_;
 };
 

@@ -8,6 +8,7 @@
 #include "../platform/FileLock.h"
 #include "XmlChangeLog.h"
 #include "XmlDocument.h"
+#include "XmlDocumentReuse.h"
 #include "XmlDocumentWriter.h"
 #include "XmlParser.h"
 
@@ -22,7 +23,8 @@ Status CXmlIni::MergeWithDisk(const std::string& bytes,
   if (!status.ok())
     return Status::Corrupt("the file changed on disk and cannot be read (" + status.message() +
                            "); nothing was written");
-  auto document = std::make_shared<dezov::XmlDocument>(parsed);
+  std::shared_ptr<dezov::XmlDocument> document =
+      dezov::HoldDocument(std::make_unique<dezov::XmlDocument>(parsed));
   if (!dezov::HasConfigurationRoot(*document))
     return Status::Corrupt("the file changed on disk and no longer has the root element "
                            "vornini; nothing was written");

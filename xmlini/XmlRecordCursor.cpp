@@ -3,7 +3,6 @@
 // counted and walked through node handles: a handle is a number the document
 // hands out for an element (never an address, so it fits a 32-bit long); a
 // handle it never gave out finds nothing.
-#include "DomExceptionRelay.h"
 #include "../include/XmlIni.h"
 #include "../text/Numbers.h"
 #include "XmlDocument.h"
@@ -100,8 +99,7 @@ bool CXmlIni::Set(const char* name, const char* value) {
     return false;
   }
   DOMElement* element = dezov::CursorElement(pCurNode);
-  dezov::WithRelayedDomExceptions(
-      [&] { element->setAttribute(attribute.c_str(), text.c_str()); });
+  pXMLDoc->SetAttribute(element, attribute, text);
   pXMLDoc->changes().SetOnElement(*pXMLDoc, element, name, value);
   return true;
 }

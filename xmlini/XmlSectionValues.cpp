@@ -1,6 +1,5 @@
 // Section/key values: a key is an element inside a section element and its
 // value is the key element's attribute "Value".
-#include "DomExceptionRelay.h"
 #include "../include/XmlIni.h"
 #include "../text/Numbers.h"
 #include "XmlDocument.h"
@@ -65,7 +64,7 @@ bool CXmlIni::SetAttributeAt(const char* path, const char* attribute, const char
   }
   DOMElement* element = dezov::ResolvePath(*document, components, index, true);
   if (element == nullptr) return false;
-  dezov::WithRelayedDomExceptions([&] { element->setAttribute(name.c_str(), text.c_str()); });
+  document->SetAttribute(element, name, text);
   document->changes().SetAttribute(path, attribute, value, index);
   return true;
 }

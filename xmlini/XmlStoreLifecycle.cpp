@@ -6,6 +6,7 @@
 #include "../platform/Platform.h"
 #include "../text/TextUtil.h"
 #include "XmlDocument.h"
+#include "XmlDocumentReuse.h"
 #include "XmlLibrary.h"
 #include "XmlNodeHandles.h"
 #include "XmlParser.h"
@@ -28,19 +29,16 @@ bool CreateDefaultDocument(const std::string& fileName) {
   return created.ok() || created.IsAlreadyExists();
 }
 
-// Reads and parses the file (IOError/NotFound from reading, else as ParseXml).
-Status LoadXmlFile(const std::string& fileName, std::shared_ptr<XmlDocument>& document) {
-  std::string bytes;
-  platform::FileStamp stamp;
-  const Status read = platform::ReadWholeFile(fileName, bytes, &stamp);
-  if (!read.ok()) return Status::IOError(read.message());
+// Parses the bytes of fileName into a document that keeps them.
+Status ParseFile(std::string bytes, const std::string& fileName,
+                 std::shared_ptr<XmlDocument>& document) {
   xercesc::DOMDocument* parsed = nullptr;
   std::vector<std::uint32_t> lines;
   Status status = ParseXml(bytes, fileName, parsed, lines);
   if (!status.ok()) return status;
-  document = std::make_shared<XmlDocument>(parsed);
+  document = HoldDocument(std::make_unique<XmlDocument>(parsed));
   document->KeepElementLines(std::move(lines));
-  document->fileStamp() = stamp;
+  document->KeepSource(fileName, std::move(bytes));
   return status;
 }
 
@@ -105,17 +103,33 @@ bool CXmlIni::OpenResolvedName(const char* fileName) {
                     library.message() + ")";
     return false;
   }
+  std::string bytes;
+  dezov::platform::FileStamp stamp;
+  const dezov::Status read = dezov::platform::ReadWholeFile(name, bytes, &stamp);
+  if (!read.ok()) {
+    strLastErrMsg = dezov::OpenFailureText(dezov::Status::IOError(read.message()));
+    return false;
+  }
+  // A document that is exactly the parse of these bytes is used as it is:
+  // this store's own when no copy shares it, or one no store uses any more.
   std::shared_ptr<dezov::XmlDocument> document;
-  const dezov::Status status = dezov::LoadXmlFile(name, document);
-  if (!status.ok()) {
-    strLastErrMsg = dezov::OpenFailureText(status);
-    return false;
+  if (pXMLDoc && pXMLDoc.use_count() == 1 && pXMLDoc->IsUnchangedParseOf(name, bytes))
+    document = pXMLDoc;
+  else
+    document = dezov::TakeKeptDocument(name, bytes);
+  if (document == nullptr) {
+    const dezov::Status status = dezov::ParseFile(std::move(bytes), name, document);
+    if (!status.ok()) {
+      strLastErrMsg = dezov::OpenFailureText(status);
+      return false;
+    }
+    // A parse without errors always yields a root element.
+    if (!dezov::HasConfigurationRoot(*document)) {
+      strLastErrMsg = "XML Root IXMLElement Invalid " + strFileName;
+      return false;
+    }
   }
-  // A parse without errors always yields a root element.
-  if (!dezov::HasConfigurationRoot(*document)) {
-    strLastErrMsg = "XML Root IXMLElement Invalid " + strFileName;
-    return false;
-  }
+  document->fileStamp() = stamp;
   ResetCursor();  // it points into the earlier document, which may die here
   pXMLDoc = std::move(document);
   strFileName = name;

@@ -119,6 +119,10 @@ TEST(Threads, XmlAndIniStoresMadeOpenedReadAndDestroyedOnManyThreads) {
     if (!store.Locate("list", "rec") || store.GetCount() != 60) return false;
     if (store.GetAttribute(store.GetChildNode(store.GetNodeByIndex(n % 60), "sub"), "k") != "x")
       return false;
+    // A document changed in memory must never reach the next store, which
+    // reads this key first.
+    const std::string next = "K" + std::to_string((n + 1) % 60);
+    if (n % 2 == 0) store.SetValue(section.c_str(), next.c_str(), "unsaved");
     CKdIni settings;
     settings.Open(ini.c_str());
     return settings.GetValue("S", "K") == "ini value";
