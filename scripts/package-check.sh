@@ -56,11 +56,12 @@ check_deb() {
 # The Python package: its Depends, its files, and an import from the root
 # that answers the example and takes the library from the root as well.
 check_python_deb() {
-  local root=$1 deb depends site python=/usr/bin/python3 abi
+  local root=$1 deb depends library site python=/usr/bin/python3 abi
   deb=$(find "$BUILD" -maxdepth 1 -name 'python3-dezov20_*.deb' -print -quit)
   [ -n "$deb" ] || fail "no python3-dezov20 package in $BUILD"
   depends=$(dpkg-deb -f "$deb" Depends)
-  [[ $depends == *"libdezov20-1 (= $(dpkg-deb -f "$deb" Version))"* ]] ||
+  library=$(dpkg-deb -f "$(find "$BUILD" -maxdepth 1 -name 'libdezov20-[0-9]*.deb' -print -quit)" Package)
+  [[ $depends == *"$library (= $(dpkg-deb -f "$deb" Version))"* ]] ||
     fail "python3-dezov20 does not depend on its own library package: $depends"
   abi=$("$python" -c 'import sys; print("%d.%d" % sys.version_info[:2])')
   [[ $depends == *"python3 (>= $abi~)"* ]] ||
