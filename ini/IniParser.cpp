@@ -12,42 +12,10 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// Hands out the lines of a text one at a time, without their line ends (a CR
-// before the LF included). A line end at the very end starts no further line.
-class TextLines {
- public:
-  explicit TextLines(std::string_view text) : text_(text) {}
-
-  bool Next(std::string_view& line) {
-    if (next_ >= text_.size()) return false;
-    const char* begin = text_.data() + next_;
-    const void* lineFeed = std::memchr(begin, '\n', text_.size() - next_);
-    if (lineFeed == nullptr) {
-      line = text_.substr(next_);  // the last line has no line end
-      next_ = text_.size();
-      return true;
-    }
-    const char* end = static_cast<const char*>(lineFeed);
-    const bool crLf = end > begin && end[-1] == '\r';
-    if (!sawLineEnd_) crLfLines_ = crLf;
-    sawLineEnd_ = true;
-    line = std::string_view(begin, static_cast<std::size_t>(end - begin) - (crLf ? 1 : 0));
-    next_ = static_cast<std::size_t>(end - text_.data()) + 1;
-    return true;
-  }
-
-  bool sawLineEnd() const { return sawLineEnd_; }
-  bool crLfLines() const { return crLfLines_; }
-
- private:
-  std::string_view text_;
-  std::size_t next_ = 0;
-  bool sawLineEnd_ = false;
-  bool crLfLines_ = false;
-};
+}  // namespace
 
 // Builds sections, keys, attached lines and tail lines from the lines.
-class ModelBuilder {
+class IniTextParser::ModelBuilder {
  public:
   ModelBuilder(std::vector<CKdIni::CIniSection*>& sections, std::vector<std::string>& tail)
       : sections_(sections), tail_(tail) {}
@@ -104,24 +72,65 @@ class ModelBuilder {
   bool first_line_ = true;
 };
 
-}  // namespace
+IniTextParser::IniTextParser(std::vector<CKdIni::CIniSection*>& sections,
+                             std::vector<std::string>& tail)
+    : builder_(std::make_unique<ModelBuilder>(sections, tail)) {}
+
+IniTextParser::~IniTextParser() = default;
+
+void IniTextParser::Feed(std::string_view piece) {
+  while (!piece.empty()) {
+    const void* lineFeed = std::memchr(piece.data(), '\n', piece.size());
+    if (lineFeed == nullptr) {
+      partial_.append(piece);
+      return;
+    }
+    const auto length = static_cast<std::size_t>(static_cast<const char*>(lineFeed) - piece.data());
+    std::string_view line = piece.substr(0, length);
+    if (!partial_.empty()) {
+      partial_.append(line);
+      line = partial_;
+    }
+    const bool crLf = !line.empty() && line.back() == '\r';
+    if (!layout_.sawLineEnd) layout_.crLfLines = crLf;
+    layout_.sawLineEnd = true;
+    AddLine(crLf ? line.substr(0, line.size() - 1) : line);
+    partial_.clear();
+    piece.remove_prefix(length + 1);
+  }
+}
+
+IniLayout IniTextParser::Finish() {
+  // A line end at the very end starts no further line, and neither does a
+  // byte-order mark alone.
+  if (first_line_ && partial_ == kByteOrderMark) {
+    layout_.byteOrderMark = true;
+  } else if (!partial_.empty()) {
+    AddLine(partial_);
+  }
+  partial_.clear();
+  builder_->Finish();
+  return layout_;
+}
+
+void IniTextParser::AddLine(std::string_view line) {
+  if (first_line_) {
+    first_line_ = false;
+    layout_.byteOrderMark = line.substr(0, kByteOrderMark.size()) == kByteOrderMark;
+    if (layout_.byteOrderMark) line.remove_prefix(kByteOrderMark.size());
+  }
+  builder_->Add(line);
+}
 
 bool ParseIni(std::string_view bytes, std::vector<CKdIni::CIniSection*>& sections,
               std::vector<std::string>& tail, IniLayout& layout) {
-  layout = IniLayout();
-  layout.byteOrderMark = bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark;
-  if (layout.byteOrderMark) bytes.remove_prefix(kByteOrderMark.size());
-  TextLines lines(bytes);
   try {
-    ModelBuilder builder(sections, tail);
-    std::string_view line;
-    while (lines.Next(line)) builder.Add(line);
-    builder.Finish();
+    IniTextParser parser(sections, tail);
+    parser.Feed(bytes);
+    layout = parser.Finish();
   } catch (const std::bad_alloc&) {
     return false;
   }
-  layout.sawLineEnd = lines.sawLineEnd();
-  layout.crLfLines = lines.crLfLines();
   return true;
 }
 
