@@ -34,8 +34,11 @@ windows:
 # hold.
 package: package-deb windows
 
+# The packages install under /usr, where Debian's python3 reads
+# lib/python3/dist-packages.
 package-deb: build
 	bash scripts/setup.sh dpkg-dev file lintian
+	cmake $(BUILD) -DDEZOV20_PYTHON_INSTALL_DIR=lib/python3/dist-packages
 	cmake --build $(BUILD) --target package
 
 clean:
