@@ -11,8 +11,6 @@
 #include <memory>
 #include <random>
 
-#include "../FileSystem.h"
-#include "../Platform.h"
 #include "PosixFiles.h"
 
 namespace dezov {
@@ -67,24 +65,6 @@ pid_t WriterOf(const std::string& name, std::size_t prefixSize) {
 
 bool ProcessLives(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
 
-Status RewriteInPlace(const std::string& target, const std::string& data, FileStamp* written) {
-  FileSystem& fileSystem = FileSystem::Current();
-  OpenFile file;
-  int error = fileSystem.Open(target, FileSystem::OpenKind::kRewrite, 0, file.Receive());
-  if (error != 0) return OsError("cannot open for writing", target, error);
-  error = WriteAll(file.get(), data);
-  if (error == 0) error = fileSystem.Sync(file.get());
-  struct stat info;
-  if (error == 0 && written != nullptr) {
-    if (::fstat(static_cast<int>(file.get()), &info) == 0)
-      *written = StampOf(info);
-    else
-      error = errno;
-  }
-  if (error == 0) error = file.Close();
-  return error == 0 ? Status::Ok() : OsError("cannot write", target, error);
-}
-
 }  // namespace
 
 std::string DirectoryOf(const std::string& path) {
@@ -119,22 +99,6 @@ FileStamp StampOf(const struct stat& info) {
   return stamp;
 }
 
-int WriteAll(NativeFile file, const std::string& data) {
-  FileSystem& fileSystem = FileSystem::Current();
-  const char* next = data.data();
-  std::size_t left = data.size();
-  while (left > 0) {
-    std::size_t written = 0;
-    const int error = fileSystem.Write(file, next, left, written);
-    if (error == EINTR) continue;
-    if (error != 0) return error;
-    if (written == 0) return EIO;  // no progress: do not spin
-    next += written;
-    left -= written;
-  }
-  return 0;
-}
-
 int CreateTemporary(const std::string& target, unsigned mode, bool allowUnnamed, OpenFile& temp,
                     std::string& tempPath) {
   FileSystem& fileSystem = FileSystem::Current();
@@ -166,14 +130,7 @@ int FillTemporary(const OpenFile& temp, const std::string& data, const struct st
     (void)::fchown(fd, like->st_uid, like->st_gid);
     if (::fchmod(fd, like->st_mode & 07777) != 0) return errno;
   }
-  int error = WriteAll(temp.get(), data);
-  if (error == 0) error = FileSystem::Current().Sync(temp.get());
-  struct stat info;
-  if (error == 0 && stamp != nullptr) {
-    if (::fstat(fd, &info) != 0) return errno;
-    *stamp = StampOf(info);
-  }
-  return error;
+  return FillFile(temp, data, stamp);
 }
 
 int NameTemporary(const std::string& target, const OpenFile& temp, std::string& tempPath) {
@@ -226,6 +183,7 @@ Status ReplaceResolved(const std::string& target, const std::string& data, FileS
   return Status::Ok();
 }
 
+// A live writer keeps its temporary locked.
 void RemoveStaleTemporaries(const std::string& target) {
   const std::string directory = DirectoryOf(target);
   const std::string prefix = TemporaryPrefix(target);
@@ -250,41 +208,21 @@ void RemoveStaleTemporaries(const std::string& target) {
   }
 }
 
-Status ReadWholeFile(const std::string& path, std::string& data, FileStamp* stamp) {
-  FileSystem& fileSystem = FileSystem::Current();
-  OpenFile file;
-  int error = fileSystem.Open(path, FileSystem::OpenKind::kRead, 0, file.Receive());
+Status OpenWholeFile(const std::string& path, OpenFile& file, FileStamp& stamp) {
+  const int error = FileSystem::Current().Open(path, FileSystem::OpenKind::kRead, 0, file.Receive());
   if (error != 0) return OsError("cannot open", path, error);
   struct stat info;
   if (::fstat(static_cast<int>(file.get()), &info) != 0) return OsError("cannot open", path, errno);
   if (S_ISDIR(info.st_mode)) return OsError("cannot read", path, EISDIR);
-  std::string content;
-  if (S_ISREG(info.st_mode)) content.reserve(static_cast<std::size_t>(info.st_size));
-  char buffer[65536];
-  for (;;) {
-    std::size_t got = 0;
-    error = fileSystem.Read(file.get(), buffer, sizeof buffer, got);
-    if (error == EINTR) continue;
-    if (error != 0) return OsError("cannot read", path, error);
-    if (got == 0) break;
-    content.append(buffer, got);
-  }
-  data.swap(content);
-  if (stamp != nullptr) *stamp = StampOf(info);
+  stamp = StampOf(info);
   return Status::Ok();
 }
 
-Status CreateEmptyFile(const std::string& path) {
-  OpenFile file;
-  const int error =
-      FileSystem::Current().Open(path, FileSystem::OpenKind::kCreateNew, 0666, file.Receive());
-  if (error != 0 && error != EEXIST) return OsError("cannot create", path, error);
-  return Status::Ok();
-}
-
-Status ReplaceFileContents(const std::string& path, const std::string& data, FileStamp* written) {
-  if (path.empty()) return Status::Invalid("cannot write a file without a name");
-  return ReplaceResolved(FinalTarget(path), data, written);
+int StampOpenFile(const OpenFile& file, FileStamp& stamp) {
+  struct stat info;
+  if (::fstat(static_cast<int>(file.get()), &info) != 0) return errno;
+  stamp = StampOf(info);
+  return 0;
 }
 
 }  // namespace platform

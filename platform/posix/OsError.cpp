@@ -1,8 +1,8 @@
-// Status from an errno value.
+// Status from an errno value, and the errno values the portable code tells apart.
 #include <cerrno>
 #include <cstring>
 
-#include "../Status.h"
+#include "../FileInternals.h"
 
 namespace dezov {
 namespace platform {
@@ -24,6 +24,15 @@ Status OsError(const char* what, const std::string& path, int osError) {
       return Status::IOError(std::move(message));
   }
 }
+
+bool IsInterrupted(int osError) { return osError == EINTR; }
+
+// An interrupted attempt is simply made again, like one that found the lock held.
+bool IsLockBusy(int osError) {
+  return osError == EWOULDBLOCK || osError == EAGAIN || osError == EINTR;
+}
+
+int NoProgressError() { return EIO; }
 
 }  // namespace platform
 }  // namespace dezov

@@ -6,9 +6,7 @@
 
 #include <string>
 
-#include "../FileLock.h"
-#include "../FileSystem.h"
-#include "../Status.h"
+#include "../FileInternals.h"
 
 namespace dezov {
 namespace platform {
@@ -16,14 +14,7 @@ namespace platform {
 // The directory part of path ("." when there is none).
 std::string DirectoryOf(const std::string& path);
 
-// Follows symbolic links (also dangling ones) to the file that is really written.
-std::string FinalTarget(const std::string& path);
-
 FileStamp StampOf(const struct stat& info);
-
-// Writes all of data, going on after short writes and interruptions; the
-// first other failure's errno, 0 for success.
-int WriteAll(NativeFile file, const std::string& data);
 
 // A new, empty file beside target, created with mode (less the umask) and
 // locked while its writer lives; unnamed where allowed and the file system
@@ -39,13 +30,6 @@ int FillTemporary(const OpenFile& temp, const std::string& data, const struct st
 
 // Gives a temporary created unnamed a unique name beside target.
 int NameTemporary(const std::string& target, const OpenFile& temp, std::string& tempPath);
-
-// ReplaceFileContents for a target whose symbolic links are already resolved.
-Status ReplaceResolved(const std::string& target, const std::string& data, FileStamp* written);
-
-// Removes the named temporary files beside target left by writers that died
-// before renaming them (a live writer keeps its temporary locked).
-void RemoveStaleTemporaries(const std::string& target);
 
 }  // namespace platform
 }  // namespace dezov

@@ -5,8 +5,6 @@
 #include <cstdlib>
 #include <random>
 
-#include "../FileSystem.h"
-#include "../Platform.h"
 #include "WindowsFiles.h"
 
 namespace dezov {
@@ -43,19 +41,6 @@ int CreateTemporary(const std::string& target, unsigned mode, OpenFile& temp,
   }
   if (error != 0) tempPath.clear();
   return error;
-}
-
-Status RewriteInPlace(const std::string& target, const std::string& data, FileStamp* written) {
-  FileSystem& fileSystem = FileSystem::Current();
-  OpenFile file;
-  int error = fileSystem.Open(target, FileSystem::OpenKind::kRewrite, 0, file.Receive());
-  if (error != 0) return OsError("cannot open for writing", target, error);
-  error = WriteAll(file.get(), data);
-  if (error == 0) error = fileSystem.Sync(file.get());
-  if (error == 0 && written != nullptr && !StampOfHandle(HandleOf(file), *written))
-    error = static_cast<int>(::GetLastError());
-  if (error == 0) error = file.Close();
-  return error == 0 ? Status::Ok() : OsError("cannot write", target, error);
 }
 
 // ReplaceFileA of an existing target, keeping its security and attributes.
@@ -157,20 +142,6 @@ bool StampOfHandle(HANDLE file, FileStamp& stamp) {
   return true;
 }
 
-int WriteAll(NativeFile file, const std::string& data) {
-  const char* next = data.data();
-  std::size_t left = data.size();
-  while (left > 0) {
-    std::size_t written = 0;
-    const int error = FileSystem::Current().Write(file, next, left, written);
-    if (error != 0) return error;
-    if (written == 0) return ERROR_WRITE_FAULT;  // no progress: do not spin
-    next += written;
-    left -= written;
-  }
-  return 0;
-}
-
 Status ReplaceResolved(const std::string& target, const std::string& data, FileStamp* written) {
   const DWORD oldAttributes = ::GetFileAttributesA(target.c_str());
   const bool existed = oldAttributes != INVALID_FILE_ATTRIBUTES;
@@ -185,8 +156,7 @@ Status ReplaceResolved(const std::string& target, const std::string& data, FileS
       return RewriteInPlace(target, data, written);
     return OsError("cannot create a file beside", target, error);
   }
-  error = WriteAll(temp.get(), data);
-  if (error == 0) error = fileSystem.Sync(temp.get());
+  error = FillFile(temp, data, nullptr);
   const int closeError = temp.Close();
   if (error == 0) error = closeError;
   DWORD why = static_cast<DWORD>(error);
@@ -199,6 +169,7 @@ Status ReplaceResolved(const std::string& target, const std::string& data, FileS
   return Status::Ok();
 }
 
+// A live writer holds its temporary open without sharing, so it cannot be deleted.
 void RemoveStaleTemporaries(const std::string& target) {
   const std::string prefix = TemporaryPrefix(target);
   const std::string directory = target.substr(0, NameStart(target));
@@ -227,42 +198,17 @@ void RemoveStaleTemporaries(const std::string& target) {
   ::FindClose(search);
 }
 
-Status ReadWholeFile(const std::string& path, std::string& data, FileStamp* stamp) {
+Status OpenWholeFile(const std::string& path, OpenFile& file, FileStamp& stamp) {
+  // Checked first: opening a directory as a file fails with a less telling error.
   if (IsDirectory(::GetFileAttributesA(path.c_str())))
     return OsError("cannot read", path, ERROR_DIRECTORY);
-  FileSystem& fileSystem = FileSystem::Current();
-  OpenFile file;
-  int error = fileSystem.Open(path, FileSystem::OpenKind::kRead, 0, file.Receive());
-  if (error != 0) return OsError("cannot open", path, error);
-  FileStamp seen;
-  if (!StampOfHandle(HandleOf(file), seen)) return OsError("cannot open", path, ::GetLastError());
-  std::string content;
-  if (seen.size > 0 && seen.size < (1ull << 31)) content.reserve(static_cast<std::size_t>(seen.size));
-  char buffer[65536];
-  for (;;) {
-    std::size_t got = 0;
-    error = fileSystem.Read(file.get(), buffer, sizeof buffer, got);
-    if (error != 0) return OsError("cannot read", path, error);
-    if (got == 0) break;
-    content.append(buffer, got);
-  }
-  data.swap(content);
-  if (stamp != nullptr) *stamp = seen;
-  return Status::Ok();
+  int error = FileSystem::Current().Open(path, FileSystem::OpenKind::kRead, 0, file.Receive());
+  if (error == 0) error = StampOpenFile(file, stamp);
+  return error == 0 ? Status::Ok() : OsError("cannot open", path, error);
 }
 
-Status CreateEmptyFile(const std::string& path) {
-  OpenFile file;
-  const int error =
-      FileSystem::Current().Open(path, FileSystem::OpenKind::kCreateNew, 0666, file.Receive());
-  if (error != 0 && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
-    return OsError("cannot create", path, error);
-  return Status::Ok();
-}
-
-Status ReplaceFileContents(const std::string& path, const std::string& data, FileStamp* written) {
-  if (path.empty()) return Status::Invalid("cannot write a file without a name");
-  return ReplaceResolved(FinalTarget(path), data, written);
+int StampOpenFile(const OpenFile& file, FileStamp& stamp) {
+  return StampOfHandle(HandleOf(file), stamp) ? 0 : static_cast<int>(::GetLastError());
 }
 
 }  // namespace platform

@@ -1,7 +1,7 @@
-// Status from a GetLastError() value.
+// Status from a GetLastError() value, and the values the portable code tells apart.
 #include <windows.h>
 
-#include "../Status.h"
+#include "../FileInternals.h"
 
 namespace dezov {
 namespace platform {
@@ -30,6 +30,15 @@ Status OsError(const char* what, const std::string& path, int osError) {
       return Status::IOError(std::move(message));
   }
 }
+
+// Windows calls are never interrupted by signals.
+bool IsInterrupted(int) { return false; }
+
+bool IsLockBusy(int osError) {
+  return osError == ERROR_LOCK_VIOLATION || osError == ERROR_IO_PENDING;
+}
+
+int NoProgressError() { return ERROR_WRITE_FAULT; }
 
 }  // namespace platform
 }  // namespace dezov
