@@ -47,8 +47,7 @@ TEST(DeployCheck, ADescriptionThatChecksCleanLoadsWhatItHolds) {
   std::mt19937 random(20261206);
   const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
   testing_support::TempDir dir;
-  const std::string empty = dir.File("d.xml");
-  testing_support::WriteBytes(empty, "<vornini/>");
+  const std::string file = dir.File("d.xml");
   const CXmlIni keepXmlLibraryStarted;  // between the rounds' stores
   int clean = 0;
   for (int round = 0; round < 200; ++round) {
@@ -87,19 +86,9 @@ TEST(DeployCheck, ADescriptionThatChecksCleanLoadsWhatItHolds) {
                 (d.range ? ":" + x.keyEnd : "") + "\n";
       }
     }
+    testing_support::WriteBytes(file, deploy_test::XmlOf(text));
     CXmlIni store;
-    ASSERT_TRUE(store.Open(empty.c_str()));
-    std::string section;
-    for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
-      end = text.find('\n', at);
-      const std::string line = text.substr(at, end - at);
-      if (line[0] == '[') {
-        section = line.substr(1, line.size() - 2);
-      } else {
-        const std::size_t eq = line.find('=');
-        store.SetValue(section.c_str(), line.substr(0, eq).c_str(), line.substr(eq + 1).c_str());
-      }
-    }
+    ASSERT_TRUE(store.Open(file.c_str())) << text;
     if (!dezov::CheckDeployment(store).empty()) continue;
     ++clean;
     CKdDeploy resolver;

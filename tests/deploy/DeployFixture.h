@@ -25,8 +25,8 @@ inline void LoadXml(CKdDeploy& resolver, const std::string& xml) {
   resolver.InitDeloy(&store);
 }
 
-// Loads the description written as "[section]" and "key=value" lines.
-inline void Load(CKdDeploy& resolver, const std::string& text) {
+// The XML form of a description written as "[section]" and "key=value" lines.
+inline std::string XmlOf(const std::string& text) {
   std::string xml = "<?xml version=\"1.0\" encoding=\"gb2312\"?>\n<vornini>", open;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
@@ -40,8 +40,11 @@ inline void Load(CKdDeploy& resolver, const std::string& text) {
       xml += "<" + line.substr(0, eq) + " Value=\"" + line.substr(eq + 1) + "\"/>";
     }
   }
-  LoadXml(resolver, xml + (open.empty() ? "" : "</" + open + ">") + "</vornini>");
+  return xml + (open.empty() ? "" : "</" + open + ">") + "</vornini>";
 }
+
+// Loads the description written as "[section]" and "key=value" lines.
+inline void Load(CKdDeploy& resolver, const std::string& text) { LoadXml(resolver, XmlOf(text)); }
 
 // The worked example, read from the shipped example configuration.
 inline void LoadExample(CKdDeploy& resolver) {

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -43,11 +42,7 @@ inline bool AwaitGeneration(const dezov::DeployWatch& watch, std::uint64_t gener
   return true;
 }
 
-// Replaces path the way editors and sync jobs do: a new file renamed over it.
-inline void ReplaceByRename(const std::string& path, const std::string& bytes) {
-  testing_support::WriteBytes(path + ".new", bytes);
-  std::filesystem::rename(path + ".new", path);
-}
+using testing_support::ReplaceByRename;
 
 }  // namespace deploy_watch_test
 

@@ -2,41 +2,20 @@
 // Open and a save is read again and the store's changes are made on top.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <thread>
-#endif
-
 #include "include/KdIni.h"
 #include "ini/IniLastError.h"
-#include "platform/FileLock.h"
 #include "platform/FileSystem.h"
+#include "support/ChildProcesses.h"
 #include "support/TestFiles.h"
 
 using namespace testing_support;
 
 namespace {
-
-void AppendBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::app);
-  out << bytes;
-}
-
-// As an editor or sed -i saves: a new file renamed over the old one.
-void ReplaceByRename(const std::string& path, const std::string& bytes) {
-  WriteBytes(path + ".new", bytes);
-  std::filesystem::rename(path + ".new", path);
-}
 
 class IniSave : public ::testing::Test {
  protected:
@@ -121,49 +100,23 @@ TEST_F(IniSave, DirectEditsMergeOnlyThroughTheModifiedFlags) {
 }
 
 #ifndef _WIN32
-// Waits for every child until deadline, then kills those still running; true
-// when each exited with status 0.
-bool WaitForAll(std::vector<pid_t> children, std::chrono::seconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  bool allPassed = true;
-  while (!children.empty()) {
-    const bool late = std::chrono::steady_clock::now() > deadline;
-    for (auto child = children.begin(); child != children.end();) {
-      if (late) ::kill(*child, SIGKILL);
-      int status = 0;
-      const pid_t done = ::waitpid(*child, &status, late ? 0 : WNOHANG);
-      if (done == 0) {
-        ++child;
-        continue;
-      }
-      allPassed = allPassed && !late && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-      child = children.erase(child);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return allPassed;
-}
-
 TEST_F(IniSave, FourProcessesSavingOneFileLoseNoKey) {
   constexpr int kProcesses = 4;
   constexpr int kCycles = 200;
   WriteBytes(path, "; shared\n[S]\n");
-  std::vector<pid_t> children;
-  for (int p = 0; p < kProcesses; ++p) {
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      bool ok = true;
-      for (int c = 0; c < kCycles && ok; ++c) {
-        CKdIni ini;
-        const std::string key = "p" + std::to_string(p) + "_" + std::to_string(c);
-        ok = ini.Open(path.c_str()) && ini.SetValue("S", key.c_str(), "v") && ini.WriteFile();
-      }
-      ::_exit(ok ? 0 : 1);
-    }
-    children.push_back(child);
-  }
-  EXPECT_TRUE(WaitForAll(children, std::chrono::seconds(120)));
+  const int succeeded = RunInChildren(
+      kProcesses,
+      [&](int p) {
+        for (int c = 0; c < kCycles; ++c) {
+          CKdIni ini;
+          const std::string key = "p" + std::to_string(p) + "_" + std::to_string(c);
+          if (!ini.Open(path.c_str()) || !ini.SetValue("S", key.c_str(), "v") || !ini.WriteFile())
+            return 1;
+        }
+        return 0;
+      },
+      std::chrono::seconds(120));
+  EXPECT_EQ(succeeded, kProcesses);
   CKdIni ini;
   std::vector<std::string> keys;
   ASSERT_TRUE(ini.Open(path.c_str()) && ini.GetKeysInSection("S", keys));
@@ -171,66 +124,30 @@ TEST_F(IniSave, FourProcessesSavingOneFileLoseNoKey) {
   EXPECT_EQ(ini.vecSections[0]->vecComments, std::vector<std::string>{"; shared"});
 }
 
-// Kills and reaps a child process when the test ends, however it ends.
-class ChildGuard {
+// A lock attempt always finds the save lock taken, and the waits between
+// attempts take no time: a save gives up at once.
+class HeldLock : public dezov::platform::FileSystemWrapper {
  public:
-  explicit ChildGuard(pid_t pid) : pid_(pid) {}
-  ~ChildGuard() { Kill(); }
-  void Kill() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  pid_t pid_;
-};
-
-// The OS's file calls, except that waiting for a lock takes no time: a save
-// then gives up on a held lock at once instead of after the full wait.
-class NoWaiting : public dezov::platform::FileSystemWrapper {
- public:
-  NoWaiting() : FileSystemWrapper(FileSystem::Default()) {}
+  HeldLock() : FileSystemWrapper(FileSystem::Default()) {}
+  int TryLock(dezov::platform::NativeFile) override { return EWOULDBLOCK; }
   void Sleep(int) override {}
 };
 
+// The store's side of a held lock (real holders in other processes are the
+// save protocol's tests): false with the reason, nothing written, the change
+// kept for the next save.
 TEST_F(IniSave, ALockHeldLongerThanTheWaitFailsTheSaveAndWritesNothing) {
   WriteBytes(path, "[A]\nx=1\n");
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t holder = ::fork();
-  ASSERT_GE(holder, 0);
-  if (holder == 0) {  // holds the save lock until it is killed
-    dezov::platform::FileStamp stamp, written;
-    (void)dezov::platform::SaveLocked(
-        path, stamp,
-        [&](const dezov::platform::DiskState&, std::string&) {
-          (void)!::write(ready[1], "x", 1);
-          ::sleep(60);
-          return dezov::Status::IOError("never saves");
-        },
-        written);
-    ::_exit(0);
-  }
-  ChildGuard guard(holder);
-  char byte = 0;
-  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-  ::close(ready[0]);
-  ::close(ready[1]);
-
   CKdIni ini;
   ASSERT_TRUE(ini.Open(path.c_str()) && ini.SetValue("A", "x", "2"));
   {
-    NoWaiting noWaiting;
-    dezov::platform::ScopedFileSystem installed(noWaiting);
+    HeldLock held;
+    dezov::platform::ScopedFileSystem installed(held);
     EXPECT_FALSE(ini.WriteFile());
   }
   EXPECT_NE(dezov::IniLastError(ini).find("locked"), std::string::npos) << dezov::IniLastError(ini);
   EXPECT_EQ(ReadBytes(path), "[A]\nx=1\n");
   EXPECT_TRUE(ini.bModified);
-
-  guard.Kill();  // the OS drops a dead holder's lock
   EXPECT_TRUE(ini.WriteFile());
   EXPECT_EQ(ReadBytes(path), "[A]\nx=2\n");
 }

@@ -175,6 +175,25 @@ TEST(SaveInPlace, ADirectoryThatTakesNoNewFileIsRewrittenInPlace) {
   EXPECT_EQ(InodeOf(path), inode);
 }
 
+// A target replaced by a directory after it was read, or one whose directory
+// went away, fails the save and leaves nothing behind.
+TEST(SaveFaults, ATargetTurnedDirectoryOrWithoutItsDirectoryFails) {
+  TempDir dir;
+  const std::string path = dir.File("app.ini");
+  WriteBytes(path, "old\n");
+  FileStamp stamp;
+  ASSERT_TRUE(platform::StampFile(path, stamp).ok());
+  ASSERT_EQ(::unlink(path.c_str()), 0);
+  ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
+  const auto render = [](const DiskState&, std::string& out) {
+    out = "new\n";
+    return Status::Ok();
+  };
+  EXPECT_FALSE(platform::SaveLocked(path, stamp, render, stamp).ok());
+  EXPECT_FALSE(Save(dir.File("gone/app.ini"), "new\n").ok());
+  EXPECT_EQ(dir.EntryCount(), 1);
+}
+
 // A save removes named temporaries whose writers are gone, and only those.
 TEST(StaleTemporaries, OnlyThoseOfDeadWritersAreRemoved) {
   TempDir dir;

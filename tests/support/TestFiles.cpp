@@ -55,6 +55,17 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
+void AppendBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::app);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot append to " + path);
+}
+
+void ReplaceByRename(const std::string& path, const std::string& bytes) {
+  WriteBytes(path + ".new", bytes);
+  fs::rename(path + ".new", path);  // replaces the target on Windows too
+}
+
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -25,6 +25,9 @@ class TempDir {
 };
 
 void WriteBytes(const std::string& path, const std::string& bytes);
+void AppendBytes(const std::string& path, const std::string& bytes);
+// As editors and sync jobs save: a new file renamed over path.
+void ReplaceByRename(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 bool Exists(const std::string& path);
 // A file below the source tree, e.g. "examples/deploy.xml".

@@ -17,20 +17,20 @@ TEST_F(ToolConventionsTest, HelpVersionAndUsageErrors) {
   EXPECT_NE(Expect(0, {"xml", "f.xml", "get", "--help"}).find("SECTION"), std::string::npos);
   EXPECT_EQ(Expect(0, {"--version"}).rfind("dezov ", 0), 0u);
 
-  const std::string file = Copy("app.ini");
-  const std::vector<std::vector<std::string>> misuses = {
-      {},
-      {"xml"},
-      {"frob"},
-      {"--nope", "demo"},
-      {"ini", file},
-      {"ini", file, "frob"},
-      {"ini", file, "get", "User"},
-      {"ini", file, "set", "User", "Name", "v", "extra"},
-      {"ini", file, "sub", "User", "Branches", "-1", ";"},
-      {"xml", file, "get", "S", "K", "first"},
-  };
-  for (const auto& args : misuses) EXPECT_EQ(Expect(2, args), "") << ::testing::PrintToString(args);
+  // Misuses are in sessions/conventions.session.
+}
+
+// The tool's own conversion: UTF-8 arguments land as GBK bytes, and only the
+// value's bytes change.
+TEST_F(ToolConventionsTest, TextIsUtf8OnTheCommandLineAndGbkInTheFile) {
+  const std::string xml = Copy("stations.xml");
+  EXPECT_EQ(Expect(0, {"xml", xml, "set", "SERVER", "Title", "备用网关"}), "");
+  EXPECT_NE(ReadBytes(xml).find(Gbk("备用网关")), std::string::npos);
+  const std::string ini = Copy("app.ini");
+  std::string expected = ReadBytes(ini);
+  expected.replace(expected.find(Gbk("张三")), Gbk("张三").size(), Gbk("李四"));
+  EXPECT_EQ(Expect(0, {"ini", ini, "set", "User", "Name", "李四"}), "");
+  EXPECT_EQ(ReadBytes(ini), expected);
 }
 
 TEST_F(ToolConventionsTest, AMissingFileIsAFailureAndIsNotCreated) {

@@ -23,6 +23,7 @@ namespace {
     if (input < 0) _exit(126);
     dup2(input, STDIN_FILENO);
   }
+  if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0) _exit(126);
   dup2(outPipe, STDOUT_FILENO);
   dup2(errPipe, STDERR_FILENO);
   setenv("LC_ALL", options.locale.c_str(), 1);
@@ -40,6 +41,29 @@ namespace {
   _exit(127);
 }
 
+// Starts the tool with its stdout and stderr on pipes; their reading ends go
+// to out and err.
+pid_t Start(const std::vector<std::string>& args, const ToolOptions& options, int& out, int& err) {
+  int outPipe[2];
+  int errPipe[2];
+  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe");
+  const pid_t child = fork();
+  if (child == 0) {
+    close(outPipe[0]);
+    close(errPipe[0]);
+    RunChild(args, options, outPipe[1], errPipe[1]);
+  }
+  close(outPipe[1]);
+  close(errPipe[1]);
+  out = outPipe[0];
+  err = errPipe[0];
+  return child;
+}
+
+int ExitStatus(int status) {
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 // Reads the pipe to its end and closes it.
 std::string ReadToEnd(int fd) {
   std::string text;
@@ -53,41 +77,20 @@ std::string ReadToEnd(int fd) {
 }  // namespace
 
 ToolResult RunTool(const std::vector<std::string>& args, const ToolOptions& options) {
-  int out[2];
-  int err[2];
-  if (pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe");
-  const pid_t child = fork();
-  if (child == 0) {
-    close(out[0]);
-    close(err[0]);
-    RunChild(args, options, out[1], err[1]);
-  }
-  close(out[1]);
-  close(err[1]);
+  int out = -1, err = -1;
+  const pid_t child = Start(args, options, out, err);
   ToolResult result;
-  std::thread errReader([&] { result.err = ReadToEnd(err[0]); });  // neither pipe may fill up
-  result.out = ReadToEnd(out[0]);
+  std::thread errReader([&] { result.err = ReadToEnd(err); });  // neither pipe may fill up
+  result.out = ReadToEnd(out);
   errReader.join();
   int status = 0;
   waitpid(child, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.status = ExitStatus(status);
   return result;
 }
 
 RunningTool::RunningTool(const std::vector<std::string>& args) {
-  int out[2];
-  int err[2];
-  if (pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe");
-  pid_ = fork();
-  if (pid_ == 0) {
-    close(out[0]);
-    close(err[0]);
-    RunChild(args, ToolOptions(), out[1], err[1]);
-  }
-  close(out[1]);
-  close(err[1]);
-  out_ = out[0];
-  err_ = err[0];
+  pid_ = Start(args, ToolOptions(), out_, err_);
   fcntl(err_, F_SETFL, fcntl(err_, F_GETFL) | O_NONBLOCK);
 }
 
@@ -123,7 +126,7 @@ int RunningTool::Stop(int signal) {
   for (int tries = 0; tries < 200; ++tries) {
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
-      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      return ExitStatus(status);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }

@@ -18,6 +18,7 @@ struct ToolOptions {
   long fileSizeLimit = -1;       // RLIMIT_FSIZE in bytes for the child; -1: none
   std::vector<std::string> environment;  // more "NAME=VALUE" settings for the child
   std::string inputFile;                  // file the child reads as standard input; "": none
+  std::string workDir;                    // the child's working directory; "": this one
 };
 
 // Runs dezov with args (without the program name).

@@ -106,25 +106,6 @@ TEST_F(XmlStoreTest, RecordsHandlesWalkNestedRecords) {
               "0");
 }
 
-TEST_F(XmlStoreTest, RecordsAppendedSurviveWriteAndReopen) {
-  CXmlIni store;
-  OpenOn(store, "<keep Value=\"1\"/>");
-  const char* names[] = {"alpha", "\xD6\xD0\xCE\xC4", "a&b<c>\"'"};
-  for (int i = 0; i < 3; ++i)
-    ASSERT_TRUE(store.Append("data\\items\\item") && store.Set("name", names[i]) &&
-                store.Set("n", i));
-  ASSERT_TRUE(store.Append("item") && store.Append("item"));  // directly below the root
-  ASSERT_TRUE(store.WriteFile()) << store.GetLastErrMsg();
-  CXmlIni reopened;
-  ASSERT_TRUE(reopened.Open(path.c_str()) && reopened.Locate("data\\items", "ITEM"));
-  ASSERT_EQ(reopened.GetCount(), 3);
-  for (int i = 0; i < 3; ++i)
-    EXPECT_EQ(reopened.Get("name", i) + reopened.Get("n", i), names[i] + std::to_string(i));
-  ASSERT_TRUE(reopened.Locate("item", ""));
-  EXPECT_EQ(reopened.GetCount(), 2);
-  EXPECT_EQ(reopened.GetValue("keep", ""), "1");
-}
-
 }  // namespace
 
 // Handles fit a 32-bit long and name their element while a store or copy
