@@ -15,18 +15,7 @@ using deploy_test::Ask;
 
 namespace {
 
-std::string Unescape(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text.compare(i, 2, "\\x") == 0 && i + 4 <= text.size()) {
-      out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
-      i += 3;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
+using testing_support::Unescape;
 
 struct GoldenFile {
   std::string description;  // path of the XML file

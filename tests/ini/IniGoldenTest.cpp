@@ -2,7 +2,7 @@
 // is opened, changed by the optional NAME.edits, rewritten, and must give
 // NAME.expected.ini byte for byte; rewriting that output again must not change
 // it. NAME.edits holds one change per line, fields separated by tabs:
-// "set S K V", "remove-key S K" or "remove-section S".
+// "set S K V", "remove-key S K" or "remove-section S"; \xHH stands for that byte.
 // With DEZOV20_WRITE_GOLDEN set, the expected files are written instead (for
 // a new case; review them before committing).
 #include <gtest/gtest.h>
@@ -20,17 +20,6 @@
 using namespace testing_support;
 
 namespace {
-
-std::vector<std::string> TabFields(const std::string& line) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t tab = line.find('\t', start);
-    fields.push_back(line.substr(start, tab - start));
-    if (tab == std::string::npos) return fields;
-    start = tab + 1;
-  }
-}
 
 // Applies the edits; false (with a message) for an edit that did not apply.
 ::testing::AssertionResult ApplyEdits(CKdIni& ini, const std::string& edits) {

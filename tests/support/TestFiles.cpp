@@ -76,6 +76,29 @@ bool Exists(const std::string& path) {
   return fs::exists(fs::symlink_status(path, error));
 }
 
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, 2, "\\x") == 0 && i + 4 <= text.size()) {
+      out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
+      i += 3;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> TabFields(const std::string& line) {
+  std::vector<std::string> fields;
+  for (std::size_t start = 0;;) {
+    const std::size_t tab = line.find('\t', start);
+    fields.push_back(Unescape(line.substr(start, tab - start)));
+    if (tab == std::string::npos) return fields;
+    start = tab + 1;
+  }
+}
+
 std::string SourceFile(const std::string& relative) {
   return (fs::path(DEZOV20_SOURCE_DIR) / relative).string();
 }

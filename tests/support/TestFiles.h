@@ -4,6 +4,7 @@
 #define DEZOV20_TESTS_SUPPORT_TEST_FILES_H
 
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -30,6 +31,10 @@ void AppendBytes(const std::string& path, const std::string& bytes);
 void ReplaceByRename(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 bool Exists(const std::string& path);
+// text with each "\xHH" replaced by that byte.
+std::string Unescape(const std::string& text);
+// The tab-separated fields of line, each unescaped.
+std::vector<std::string> TabFields(const std::string& line);
 // A file below the source tree, e.g. "examples/deploy.xml".
 std::string SourceFile(const std::string& relative);
 
