@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <mutex>
@@ -23,6 +22,13 @@ using testing_support::WriteBytes;
 
 class DeployWatchTest : public ::testing::Test {
  protected:
+  // Waits (at most a second) until the watcher's last error names reason.
+  static bool AwaitError(const dezov::DeployWatch& watch, const std::string& reason) {
+    const auto giveUp = Clock::now() + std::chrono::seconds(1);
+    while (watch.LastError().find(reason) == std::string::npos && Clock::now() < giveUp)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return watch.LastError().find(reason) != std::string::npos;
+  }
   testing_support::TempDir dir;
   const std::string file = dir.File("deploy.xml");
 };
@@ -69,7 +75,6 @@ TEST_F(DeployWatchTest, BadFilesKeepTheLastGoodSnapshotAndSayWhy) {
   ASSERT_TRUE(AwaitGeneration(watch, 1, 1000));
   EXPECT_EQ(watch.LastError(), "");
 
-  std::atomic<int> failures{0};
   const struct {
     const char* what;
     std::string bytes;
@@ -83,19 +88,12 @@ TEST_F(DeployWatchTest, BadFilesKeepTheLastGoodSnapshotAndSayWhy) {
   };
   for (const auto& c : bad) {
     ReplaceByRename(file, c.bytes);
-    const auto giveUp = Clock::now() + std::chrono::seconds(1);
-    while (watch.LastError().find(c.reason) == std::string::npos && Clock::now() < giveUp)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_NE(watch.LastError().find(c.reason), std::string::npos) << c.what << ": "
-                                                                   << watch.LastError();
+    EXPECT_TRUE(AwaitError(watch, c.reason)) << c.what << ": " << watch.LastError();
     EXPECT_EQ(Trade(watch), "TA_1") << c.what;
     EXPECT_EQ(watch.Generation(), 1u) << c.what;
   }
   std::filesystem::remove(file);
-  const auto giveUp = Clock::now() + std::chrono::seconds(1);
-  while (watch.LastError().find("no such file") == std::string::npos && Clock::now() < giveUp)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  EXPECT_NE(watch.LastError().find("no such file"), std::string::npos);
+  EXPECT_TRUE(AwaitError(watch, "no such file")) << watch.LastError();
   EXPECT_FALSE(testing_support::Exists(file));
   EXPECT_EQ(Trade(watch), "TA_1");
 

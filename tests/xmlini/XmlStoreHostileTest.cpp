@@ -22,26 +22,22 @@ std::string Nested(int levels) {
 
 }  // namespace
 
-TEST_F(XmlStoreTest, EntityExpansionBlowUpFailsToOpen) {
+// A billion laughs fails to open; modest internal entities and character
+// references still work.
+TEST_F(XmlStoreTest, EntityExpansionBlowUpFailsToOpenButModestEntitiesWork) {
   std::string laughs = "<?xml version=\"1.0\"?>\n<!DOCTYPE vornini [\n<!ENTITY l0 \"ha\">\n";
   for (int i = 1; i <= 10; ++i) {
     laughs += "<!ENTITY l" + std::to_string(i) + " \"";
     for (int j = 0; j < 10; ++j) laughs += "&l" + std::to_string(i - 1) + ";";
     laughs += "\">\n";
   }
-  laughs += "]>\n<vornini><S><K Value=\"&l10;\"/></S></vornini>";
-  WriteBytes(path, laughs);
+  WriteBytes(path, laughs + "]>\n<vornini><S><K Value=\"&l10;\"/></S></vornini>");
   CXmlIni store;
   EXPECT_FALSE(store.Open(path.c_str()));
   EXPECT_TRUE(IsParseFailure(store.GetLastErrMsg())) << store.GetLastErrMsg();
-}
 
-TEST_F(XmlStoreTest, ModestInternalEntitiesAndCharacterReferencesStillWork) {
-  std::string text =
-      "<?xml version=\"1.0\"?><!DOCTYPE vornini [<!ENTITY host \"example\">]><vornini><S>";
-  for (int i = 0; i < 3000; ++i)
-    text += "<K" + std::to_string(i) + " Value=\"&host;&amp;&lt;&#x41;\"/>";
-  CXmlIni store;
+  std::string text = "<?xml version=\"1.0\"?><!DOCTYPE vornini [<!ENTITY host \"example\">]><vornini><S>";
+  for (int i = 0; i < 3000; ++i) text += "<K" + std::to_string(i) + " Value=\"&host;&amp;&lt;&#x41;\"/>";
   OpenText(store, text + "</S></vornini>");
   EXPECT_EQ(store.GetValue("S", "K2999"), "example&<A");
 }
