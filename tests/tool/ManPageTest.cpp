@@ -115,6 +115,7 @@ bool Has(const Lines& lines, const std::string& wanted, bool whole = false) {
 }
 
 TEST(ManPageTest, DocumentsEveryGroupCommandAndOptionOfTheHelp) {
+  EXPECT_EQ(Help({"--version"}).rfind("dezov ", 0), 0u);
   const Lines page = PlainPage();
   const std::string help = Help({"--help"});
   for (const auto& option : Listed(help, "Options:", true))

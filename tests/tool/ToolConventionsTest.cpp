@@ -4,21 +4,13 @@
 namespace tool_tests {
 namespace {
 
-using testing_support::Exists;
 using testing_support::ReadBytes;
 using testing_support::WriteBytes;
 
 using ToolConventionsTest = ToolTest;
 
-TEST_F(ToolConventionsTest, HelpVersionAndUsageErrors) {
-  const std::string help = Expect(0, {"--help"});
-  for (const char* group : {"xml", "ini", "deploy", "demo", "--raw"})
-    EXPECT_NE(help.find(group), std::string::npos) << group;
-  EXPECT_NE(Expect(0, {"xml", "f.xml", "get", "--help"}).find("SECTION"), std::string::npos);
-  EXPECT_EQ(Expect(0, {"--version"}).rfind("dezov ", 0), 0u);
-
-  // Misuses are in sessions/conventions.session.
-}
+// Help is checked against the manual page (ManPageTest), misuses and missing
+// files are in sessions/conventions.session.
 
 // The tool's own conversion: UTF-8 arguments land as GBK bytes, and only the
 // value's bytes change.
@@ -31,15 +23,6 @@ TEST_F(ToolConventionsTest, TextIsUtf8OnTheCommandLineAndGbkInTheFile) {
   expected.replace(expected.find(Gbk("张三")), Gbk("张三").size(), Gbk("李四"));
   EXPECT_EQ(Expect(0, {"ini", ini, "set", "User", "Name", "李四"}), "");
   EXPECT_EQ(ReadBytes(ini), expected);
-}
-
-TEST_F(ToolConventionsTest, AMissingFileIsAFailureAndIsNotCreated) {
-  const std::string missing = dir.File("missing");
-  EXPECT_EQ(Expect(2, {"xml", missing, "get", "S", "K"}), "");
-  EXPECT_EQ(Expect(2, {"ini", missing, "set", "S", "K", "v"}), "");
-  EXPECT_EQ(Expect(2, {"deploy", missing, "show"}), "");
-  EXPECT_EQ(Expect(2, {"demo", missing}), "");
-  EXPECT_FALSE(Exists(missing));
 }
 
 TEST_F(ToolConventionsTest, AFailedWriteKeepsTheOldFile) {
