@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "FaultyFileSystem.h"
 #include "platform/FileLock.h"
 #include "platform/Platform.h"
+#include "support/ChildProcesses.h"
 #include "support/TestFiles.h"
 
 namespace platform = dezov::platform;
@@ -130,22 +133,17 @@ TEST(SaveLock, NoSaveIsLostBetweenProcessesAndThreads) {
     }
     return true;
   };
-  std::vector<pid_t> children;
-  for (int p = 0; p < kProcesses; ++p) {
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      bool ok = true;
-      std::vector<std::thread> threads;
-      std::vector<char> results(kThreads, 0);
-      for (int t = 0; t < kThreads; ++t) threads.emplace_back([&, t] { results[t] = work(); });
-      for (std::thread& thread : threads) thread.join();
-      for (char result : results) ok = ok && result;
-      ::_exit(ok ? 0 : 1);
-    }
-    children.push_back(child);
-  }
-  for (pid_t child : children) EXPECT_EQ(ExitCodeOf(child), 0);
+  const int succeeded = testing_support::RunInChildren(
+      kProcesses,
+      [&](int) {
+        std::vector<std::thread> threads;
+        std::vector<char> results(kThreads, 0);
+        for (int t = 0; t < kThreads; ++t) threads.emplace_back([&, t] { results[t] = work(); });
+        for (std::thread& thread : threads) thread.join();
+        return std::count(results.begin(), results.end(), 1) == kThreads ? 0 : 1;
+      },
+      std::chrono::seconds(120));
+  EXPECT_EQ(succeeded, kProcesses);
   EXPECT_EQ(ReadBytes(path), std::to_string(kProcesses * kThreads * kSaves));
 }
 
