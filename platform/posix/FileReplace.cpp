@@ -1,4 +1,6 @@
-// Whole-file reads and crash-safe whole-file replacement on POSIX systems.
+// The POSIX side of whole-file reads and crash-safe replacement: temporary
+// files (unnamed where possible), renames, stamps. The portable steps are in
+// ../FileReplace.cpp.
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>

@@ -1,4 +1,5 @@
-// Whole-file reads and crash-safe whole-file replacement on Windows.
+// The Windows side of whole-file reads and crash-safe replacement: temporary
+// files, ReplaceFileA, stamps. The portable steps are in ../FileReplace.cpp.
 #include <windows.h>
 
 #include <atomic>
