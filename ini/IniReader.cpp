@@ -1,5 +1,6 @@
 // Reading an INI file into the store: Open and OpenAtExeDirectory. The file
-// is read whole through the platform layer and parsed from memory.
+// is parsed piece by piece as the platform layer reads it, so that it is never
+// held whole beside the lines built from it.
 #include <new>
 #include <string>
 
@@ -13,12 +14,13 @@
 namespace dezov {
 namespace {
 
-// Reads path whole, creating an empty file when nothing is there.
-Status ReadOrCreate(const std::string& path, std::string& bytes, platform::FileStamp& stamp) {
-  Status read = platform::ReadWholeFile(path, bytes, &stamp);
+// Parses path as it is read, creating an empty file when nothing is there.
+Status ReadOrCreate(const std::string& path, IniTextParser& parser, platform::FileStamp& stamp) {
+  const auto feed = [&parser](std::string_view piece) { parser.Feed(piece); };
+  Status read = platform::ReadFilePieces(path, feed, &stamp);
   if (!read.IsNotFound()) return read;
   const Status created = platform::CreateEmptyFile(path);
-  return created.ok() ? platform::ReadWholeFile(path, bytes, &stamp) : created;
+  return created.ok() ? platform::ReadFilePieces(path, feed, &stamp) : created;
 }
 
 }  // namespace
@@ -43,16 +45,18 @@ bool CKdIni::Open(const char* name) {
     return false;
   }
 
-  std::string bytes;
   dezov::platform::FileStamp stamp;
   dezov::IniLayout layout;
   try {
-    const dezov::Status read = dezov::ReadOrCreate(name, bytes, stamp);
+    dezov::IniTextParser parser(vecSections, vecTailLines);
+    const dezov::Status read = dezov::ReadOrCreate(name, parser, stamp);
     if (!read.ok()) {
+      ResetContent();  // what was read before the failure
+      state.removals.clear();
       state.lastError = read.message();
       return false;
     }
-    if (!dezov::ParseIni(bytes, vecSections, vecTailLines, layout)) throw std::bad_alloc();
+    layout = parser.Finish();
   } catch (const std::bad_alloc&) {
     ResetContent();
     state.removals.clear();

@@ -43,14 +43,14 @@ Status RewriteInPlace(const std::string& target, const std::string& data, FileSt
   return error == 0 ? Status::Ok() : OsError("cannot write", target, error);
 }
 
-Status ReadWholeFile(const std::string& path, std::string& data, FileStamp* stamp) {
+Status ReadFilePieces(const std::string& path,
+                      const std::function<void(std::string_view piece)>& consume,
+                      FileStamp* stamp) {
   OpenFile file;
   FileStamp seen;
   const Status status = OpenWholeFile(path, file, seen);
   if (!status.ok()) return status;
-  std::string content;
-  // The size is only a hint: the file may change while it is read.
-  if (seen.size > 0 && seen.size < (1ull << 31)) content.reserve(static_cast<std::size_t>(seen.size));
+  if (stamp != nullptr) *stamp = seen;
   char buffer[65536];
   for (;;) {
     std::size_t got = 0;
@@ -58,11 +58,27 @@ Status ReadWholeFile(const std::string& path, std::string& data, FileStamp* stam
     if (IsInterrupted(error)) continue;
     if (error != 0) return OsError("cannot read", path, error);
     if (got == 0) break;
-    content.append(buffer, got);
+    consume(std::string_view(buffer, got));
   }
+  return Status::Ok();
+}
+
+Status ReadWholeFile(const std::string& path, std::string& data, FileStamp* stamp) {
+  std::string content;
+  FileStamp seen;
+  const Status status = ReadFilePieces(
+      path,
+      [&](std::string_view piece) {
+        // The size is only a hint: the file may change while it is read.
+        if (content.empty() && seen.size < (1ull << 31))
+          content.reserve(static_cast<std::size_t>(seen.size));
+        content.append(piece);
+      },
+      &seen);
+  if (!status.ok()) return status;
   data.swap(content);
   if (stamp != nullptr) *stamp = seen;
-  return Status::Ok();
+  return status;
 }
 
 Status CreateEmptyFile(const std::string& path) {

@@ -4,7 +4,9 @@
 #ifndef DEZOV20_PLATFORM_PLATFORM_H
 #define DEZOV20_PLATFORM_PLATFORM_H
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "Status.h"
 
@@ -46,6 +48,14 @@ bool NewFilesUseCrLf();
 // given, receives the stamp of the file the bytes were read from, taken before
 // reading, so that a change during the read shows as a change.
 Status ReadWholeFile(const std::string& path, std::string& data, FileStamp* stamp = nullptr);
+
+// Reads the file from start to end, handing each piece read to consume, so
+// that a caller that parses as it reads never holds the file whole. stamp is
+// as for ReadWholeFile. A failure part way comes after some pieces were handed
+// over; the caller discards what it built from them.
+Status ReadFilePieces(const std::string& path,
+                      const std::function<void(std::string_view piece)>& consume,
+                      FileStamp* stamp = nullptr);
 
 // Creates an empty file at path when nothing exists there; ok() when a file is
 // there afterwards.

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "include/KdIni.h"
+#include "platform/FileSystem.h"
 #include "support/TestFiles.h"
 
 using namespace testing_support;
@@ -87,6 +88,19 @@ TEST_F(IniFile, WritesOnlyWhenModifiedAndSavesNewAndEmptyFilesWhole) {
   EXPECT_EQ(ReadBytes(path), "[S]" + kNewLineEnd + "k=w" + kNewLineEnd);
 }
 
+// Fails every read after the first piece of a file.
+class FailingSecondRead : public dezov::platform::FileSystemWrapper {
+ public:
+  FailingSecondRead() : FileSystemWrapper(dezov::platform::FileSystem::Current()) {}
+  int Read(dezov::platform::NativeFile file, char* buffer, std::size_t size,
+           std::size_t& got) override {
+    return reads_++ == 0 ? target().Read(file, buffer, size, got) : 5;  // EIO; access denied
+  }
+
+ private:
+  int reads_ = 0;
+};
+
 TEST_F(IniFile, FailedOpenForgetsTheEarlierFile) {
   WriteBytes(path, "[A]\nx=1\n");
   CKdIni ini;
@@ -94,6 +108,17 @@ TEST_F(IniFile, FailedOpenForgetsTheEarlierFile) {
   EXPECT_FALSE(ini.Open(dir.path().c_str()));  // a directory: the read fails
   EXPECT_FALSE(ini.Open(nullptr));
   EXPECT_FALSE(ini.Open(dir.File("no/such/dir.ini").c_str()));
+  EXPECT_TRUE(ini.strFileName.empty() && ini.vecSections.empty());
+  // Files are parsed as they are read: what came before a failed read goes.
+  const std::string large = dir.File("large.ini");
+  std::string text;
+  for (int s = 0; text.size() < 200000; ++s) text += "[S" + std::to_string(s) + "]\nk=v\n";
+  WriteBytes(large, text);
+  {
+    FailingSecondRead failing;
+    dezov::platform::ScopedFileSystem installed(failing);
+    EXPECT_FALSE(ini.Open(large.c_str()));
+  }
   EXPECT_TRUE(ini.strFileName.empty() && ini.vecSections.empty());
   EXPECT_TRUE(ini.SetValue("B", "y", "2"));
   EXPECT_FALSE(ini.WriteFile());
