@@ -40,6 +40,12 @@ bool LoadRegisteredString(unsigned int id, std::string& text);
 // expect after making an XML store. Elsewhere: does nothing.
 void SetChineseLocale();
 
+// Calls destroy(object) when the calling thread ends, after any later
+// registration of the same thread. False when the system cannot arrange it
+// (the object then lives until the process ends). Used instead of thread_local
+// objects with destructors, which some Windows toolchains run unsafely.
+bool DestroyAtThreadExit(void* object, void (*destroy)(void* object));
+
 // Whether files this library creates anew end their lines with CR LF (the
 // platform's text convention) rather than LF.
 bool NewFilesUseCrLf();

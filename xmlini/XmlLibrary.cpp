@@ -4,12 +4,18 @@
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLException.hpp>
 
+#include <atomic>
+#include <memory>
 #include <string>
+
+#include "../platform/Platform.h"
 
 using namespace xercesc;
 
 namespace dezov {
 namespace {
+
+std::atomic<bool> library_stopped{false};
 
 // One start of the library, undone by its destructor. Being a static object of
 // DeZov20, it is destroyed at exit or when DeZov20 is unloaded, after every
@@ -35,6 +41,7 @@ class LibraryRun {
   LibraryRun(const LibraryRun&) = delete;
   LibraryRun& operator=(const LibraryRun&) = delete;
   ~LibraryRun() {
+    library_stopped.store(true);
     if (started_) XMLPlatformUtils::Terminate();
   }
   const Status& status() const { return status_; }
@@ -51,11 +58,25 @@ const Status& StartXmlLibrary() {
   return run.status();
 }
 
+namespace {
+
+// A thread's converter goes when the thread ends. Should the system end a
+// thread after the library stopped (the main thread at exit, on some), the
+// converter is left to the ending process: freeing it would use the library.
+void DestroyCodec(void* codec) {
+  if (!library_stopped.load()) std::unique_ptr<GbkCodec> destroyed(static_cast<GbkCodec*>(codec));
+}
+
+}  // namespace
+
 GbkCodec& ThreadGbkCodec() {
-  // A thread's objects die when it ends, and the main thread's before any
-  // static object: always before the library stops.
-  thread_local GbkCodec codec;
-  return codec;
+  thread_local GbkCodec* codec = nullptr;
+  if (codec == nullptr) {
+    auto made = std::make_unique<GbkCodec>();
+    platform::DestroyAtThreadExit(made.get(), DestroyCodec);  // else kept until exit
+    codec = made.release();
+  }
+  return *codec;
 }
 
 }  // namespace dezov
