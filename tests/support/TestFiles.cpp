@@ -1,11 +1,13 @@
 #include "TestFiles.h"
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -63,7 +65,15 @@ void AppendBytes(const std::string& path, const std::string& bytes) {
 
 void ReplaceByRename(const std::string& path, const std::string& bytes) {
   WriteBytes(path + ".new", bytes);
-  fs::rename(path + ".new", path);  // replaces the target on Windows too
+  // Windows refuses to rename over a file while anyone has it open, as a
+  // reader may for a moment: an editor retries, and so does this, for a while.
+  std::error_code error;
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    fs::rename(path + ".new", path, error);
+    if (!error) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  throw fs::filesystem_error("cannot rename over", path, error);
 }
 
 std::string ReadBytes(const std::string& path) {
