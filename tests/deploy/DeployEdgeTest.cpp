@@ -1,4 +1,5 @@
-// Loading limits, schemes, copies, and loads that fail part way.
+// Schemes, copies, and loads that fail part way; the loading limits are the
+// golden file limits.answers.
 #include <atomic>
 #include <string>
 
@@ -10,22 +11,6 @@ extern std::atomic<long> allocationsLeft;  // AllocationLimit.cpp
 using deploy_test::allocationsLeft;
 
 namespace {
-
-TEST(DeployEdge, ReadsAtMost99DeploymentsAnd299Domains) {
-  std::string text = "[DEPLOY]\n";
-  for (int n = 1; n <= 100; ++n)
-    text += "DEPLOY" + std::to_string(n) + "=D" + std::to_string(n) + ",0\n";
-  text += "[D1]\n";
-  for (int m = 1; m <= 300; ++m)
-    text +=
-        "DOMAIN" + std::to_string(m) + "=d" + std::to_string(m) + ",#" + std::to_string(m) + "#\n";
-  CKdDeploy d;
-  deploy_test::Load(d, text + "[D99]\nDOMAIN1=last,k\n[D100]\nDOMAIN1=over,k\n");
-  deploy_test::ExpectAnswers(d, {{"GetDomainStr", {"D1", "#299#", ""}, "d299"},
-                                 {"GetDomainStr", {"D1", "#300#", ""}, ""},
-                                 {"GetDomainStr", {"D99", "k", ""}, "last"},
-                                 {"GetDomainStr", {"D100", "k", ""}, ""}});
-}
 
 TEST(DeployEdge, SchemeOutlivesFreeNullStoresAndLoadsWithoutItsNames) {
   CKdDeploy d;

@@ -9,8 +9,8 @@
 
 #include "include/KdIni.h"
 #include "ini/IniLastError.h"
-#include "platform/FileSystem.h"
 #include "support/ChildProcesses.h"
+#include "support/FaultyFileSystem.h"
 #include "support/TestFiles.h"
 
 using namespace testing_support;
@@ -124,15 +124,6 @@ TEST_F(IniSave, FourProcessesSavingOneFileLoseNoKey) {
   EXPECT_EQ(ini.vecSections[0]->vecComments, std::vector<std::string>{"; shared"});
 }
 
-// A lock attempt always finds the save lock taken, and the waits between
-// attempts take no time: a save gives up at once.
-class HeldLock : public dezov::platform::FileSystemWrapper {
- public:
-  HeldLock() : FileSystemWrapper(FileSystem::Default()) {}
-  int TryLock(dezov::platform::NativeFile) override { return EWOULDBLOCK; }
-  void Sleep(int) override {}
-};
-
 // The store's side of a held lock (real holders in other processes are the
 // save protocol's tests): false with the reason, nothing written, the change
 // kept for the next save.
@@ -141,7 +132,8 @@ TEST_F(IniSave, ALockHeldLongerThanTheWaitFailsTheSaveAndWritesNothing) {
   CKdIni ini;
   ASSERT_TRUE(ini.Open(path.c_str()) && ini.SetValue("A", "x", "2"));
   {
-    HeldLock held;
+    FaultyFileSystem held;  // the lock always taken, no time waited: the save gives up at once
+    held.lockHeld = held.noWaits = true;
     dezov::platform::ScopedFileSystem installed(held);
     EXPECT_FALSE(ini.WriteFile());
   }

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "FaultyFileSystem.h"
+#include "support/FaultyFileSystem.h"
 #include "platform/FileLock.h"
 #include "platform/Platform.h"
 #include "support/TestFiles.h"

@@ -2,6 +2,7 @@
 // command with its arguments as the usage line gives them, every option.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -15,67 +16,50 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// The lines of text, or its words.
-Lines Split(const std::string& text, bool words) {
-  Lines parts;
-  std::istringstream in(text);
-  for (std::string part; words ? bool(in >> part) : bool(std::getline(in, part));)
-    parts.push_back(part);
-  return parts;
-}
-
 std::string Join(const Lines& words) {
   std::string joined;
   for (const auto& word : words) joined += (joined.empty() ? "" : " ") + word;
   return joined;
 }
 
-std::string Help(const Lines& args) {
-  const ToolResult result = RunTool(args);
-  EXPECT_EQ(result.status, 0) << Join(args) << ": " << result.err;
-  return result.out;
-}
-
-// First words of the indented lines under a heading such as "Subcommands:";
-// with options set, the long options there ("-h,--help" gives "--help"),
-// --help aside.
-Lines Listed(const std::string& help, const std::string& heading, bool options = false) {
-  Lines names;
-  bool inside = false;
-  for (const auto& line : Split(help, false)) {
-    const Lines words = Split(line, true);
-    if (line == heading) {
-      inside = true;
-    } else if (inside && line.rfind("  ", 0) == 0 && !words.empty()) {
-      const auto at = words[0].find("--");
-      if (!options) names.push_back(words[0]);
-      else if (at != std::string::npos && words[0].substr(at) != "--help")
-        names.push_back(words[0].substr(at));
-    } else if (!line.empty()) {
-      inside = false;
+// What one help text lists: the first words of the lines under "Subcommands:",
+// the long options under "Options:" ("-h,--help" gives "--help"; --help
+// itself aside), and the usage line's words after "dezov" and `skip` more,
+// without "[OPTIONS]" (the page calls a subcommand a COMMAND).
+struct Help {
+  Lines commands, options, usage;
+  Help(Lines args, std::size_t skip) {
+    args.push_back("--help");
+    const ToolResult result = RunTool(args);
+    EXPECT_EQ(result.status, 0) << Join(args) << ": " << result.err;
+    std::istringstream in(result.out);
+    Lines* under = nullptr;
+    for (std::string line; std::getline(in, line);) {
+      std::istringstream words(line);
+      std::string first;
+      words >> first;
+      if (first == "Usage:") {
+        std::size_t index = 0;
+        for (std::string word; words >> word; ++index)
+          if (index > skip && word != "[OPTIONS]") usage.push_back(word == "SUBCOMMAND" ? "COMMAND" : word);
+      } else if (line == "Subcommands:" || line == "Options:") {
+        under = line[0] == 'S' ? &commands : &options;
+      } else if (under != nullptr && line.rfind("  ", 0) == 0 && !first.empty()) {
+        const auto at = first.find("--");
+        if (under == &commands) commands.push_back(first);
+        else if (at != std::string::npos && first.substr(at) != "--help") options.push_back(first.substr(at));
+      } else if (!line.empty()) {
+        under = nullptr;
+      }
     }
+    EXPECT_FALSE(usage.empty()) << "no usage line in:\n" << result.out;
   }
-  return names;
-}
+};
 
-// The usage line's words after "dezov" and the given leading words, without
-// "[OPTIONS]": "Usage: dezov xml get [OPTIONS] SECTION KEY" gives "get SECTION KEY".
-// The page calls a subcommand a COMMAND.
-Lines Usage(const std::string& help, std::size_t leadingWords) {
-  for (const auto& line : Split(help, false)) {
-    if (line.rfind("Usage: ", 0) != 0) continue;
-    Lines words;
-    const auto all = Split(line, true);
-    for (std::size_t i = 2 + leadingWords; i < all.size(); ++i)
-      if (all[i] != "[OPTIONS]") words.push_back(all[i] == "SUBCOMMAND" ? "COMMAND" : all[i]);
-    return words;
-  }
-  ADD_FAILURE() << "no usage line in:\n" << help;
-  return {};
-}
-
-// The page's lines as the reader sees the words: font changes and quotes dropped, \- as -.
-Lines PlainPage() {
+// The page's lines as the reader sees the words (font changes and quotes
+// dropped, \- as -), whole under "", and by the first word of their .SS
+// heading, the heading's words first.
+std::map<std::string, Lines> Page() {
   const std::string roff = testing_support::ReadBytes(testing_support::SourceFile("tools/dezov/dezov.1.in"));
   std::string plain;
   for (std::size_t i = 0; i < roff.size(); ++i) {
@@ -83,23 +67,21 @@ Lines PlainPage() {
     else if (roff.compare(i, 2, "\\-") == 0) plain += '-', ++i;
     else if (roff[i] != '"') plain += roff[i];
   }
-  return Split(plain, false);
-}
-
-// The lines of the page's subsection whose heading starts with the word group.
-Lines Subsection(const Lines& page, const std::string& group, std::string& heading) {
-  Lines body;
-  bool inside = false;
-  for (const auto& line : page) {
+  std::map<std::string, Lines> page;
+  Lines* section = nullptr;
+  std::istringstream in(plain);
+  for (std::string line; std::getline(in, line);) {
+    page[""].push_back(line);
     if (line.rfind(".SS ", 0) == 0 || line.rfind(".SH ", 0) == 0) {
-      const auto words = Split(line.substr(4), true);
-      inside = line[2] == 'S' && !words.empty() && words[0] == group;
-      if (inside) heading = Join(words);
-    } else if (inside) {
-      body.push_back(line);
+      std::istringstream words(line.substr(4));
+      Lines heading;
+      for (std::string word; words >> word;) heading.push_back(word);
+      section = line[2] == 'S' && !heading.empty() ? &page[heading[0]] : nullptr;
+      line = Join(heading);
     }
+    if (section != nullptr) section->push_back(line);
   }
-  return body;
+  return page;
 }
 
 // Whether a line holds wanted; with whole set, whether one equals it once its
@@ -115,42 +97,37 @@ bool Has(const Lines& lines, const std::string& wanted, bool whole = false) {
 }
 
 TEST(ManPageTest, DocumentsEveryGroupCommandAndOptionOfTheHelp) {
-  EXPECT_EQ(Help({"--version"}).rfind("dezov ", 0), 0u);
-  const Lines page = PlainPage();
-  const std::string help = Help({"--help"});
-  for (const auto& option : Listed(help, "Options:", true))
-    EXPECT_TRUE(Has(page, option)) << "the manual page lacks the option " << option;
-
-  const auto groups = Listed(help, "Subcommands:");
-  ASSERT_GE(groups.size(), 4u) << help;
-  for (const auto& group : groups) {
-    std::string heading;
-    const Lines section = Subsection(page, group, heading);
-    ASSERT_FALSE(heading.empty()) << "the manual page has no subsection for " << group;
-    const std::string groupHelp = Help({group, "--help"});
-    const Lines commands = Listed(groupHelp, "Subcommands:");
-    const Lines groupUsage = Usage(groupHelp, 0);
-    if (commands.empty()) {  // the group is itself a command
-      EXPECT_TRUE(Has(section, Join(groupUsage), true)) << "the page lacks: " << Join(groupUsage);
-      for (const auto& option : Listed(groupHelp, "Options:", true))
-        EXPECT_TRUE(Has(section, option)) << group << " lacks the option " << option;
-      continue;
-    }
-    // The subsection is headed by the group's usage ("xml FILE COMMAND"); the
-    // group's own arguments get placeholder values to reach each command's help.
-    EXPECT_EQ(heading, Join(groupUsage));
+  EXPECT_EQ(RunTool({"--version"}).out.rfind("dezov ", 0), 0u);
+  auto page = Page();
+  const Help top({}, 0);
+  for (const auto& option : top.options)
+    EXPECT_TRUE(Has(page[""], option)) << "the manual page lacks the option " << option;
+  ASSERT_GE(top.commands.size(), 4u);
+  for (const auto& group : top.commands) {
+    const Lines& section = page[group];
+    ASSERT_FALSE(section.empty()) << "the manual page has no subsection for " << group;
+    const Help groupHelp({group}, 0);
+    // A group that is itself a command shows its usage; any other is headed by
+    // it ("xml FILE COMMAND"), and its own arguments get placeholder values to
+    // reach each command's help.
+    if (groupHelp.commands.empty())
+      EXPECT_TRUE(Has(section, Join(groupHelp.usage), true)) << "the page lacks: " << Join(groupHelp.usage);
+    else
+      EXPECT_EQ(section[0], Join(groupHelp.usage));
+    for (const auto& option : groupHelp.options)
+      EXPECT_TRUE(Has(section, option)) << group << " lacks the option " << option;
     Lines args = {group};
-    for (const auto& word : groupUsage)
+    for (const auto& word : groupHelp.usage)
       if (word != group && word != "COMMAND") args.push_back("x");
-    for (const auto& command : commands) {
-      Lines commandArgs = args;
-      commandArgs.insert(commandArgs.end(), {command, "--help"});
-      const std::string commandHelp = Help(commandArgs);
-      const std::string synopsis = Join(Usage(commandHelp, 1));
+    for (const auto& command : groupHelp.commands) {
+      args.push_back(command);
+      const Help commandHelp(args, 1);
+      args.pop_back();
+      const std::string synopsis = Join(commandHelp.usage);
       EXPECT_TRUE(Has(section, synopsis, true)) << "the " << group << " subsection lacks: " << synopsis;
-      for (const auto& option : Listed(commandHelp, "Options:", true))
+      for (const auto& option : commandHelp.options)
         EXPECT_TRUE(Has(section, option)) << group << " " << command << " lacks " << option;
-      for (const auto& inner : Listed(commandHelp, "Subcommands:"))
+      for (const auto& inner : commandHelp.commands)
         EXPECT_TRUE(Has(section, inner)) << group << " " << command << " lacks " << inner;
     }
   }

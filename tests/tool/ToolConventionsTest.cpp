@@ -9,6 +9,9 @@ using testing_support::WriteBytes;
 
 using ToolConventionsTest = ToolTest;
 
+// GBK bytes of the names used: 张三, 李四, 王五.
+const std::string kZhangSan = "\xD5\xC5\xC8\xFD", kLiSi = "\xC0\xEE\xCB\xC4", kWangWu = "\xCD\xF5\xCE\xE5";
+
 // Help is checked against the manual page (ManPageTest), misuses and missing
 // files are in sessions/conventions.session.
 
@@ -17,10 +20,10 @@ using ToolConventionsTest = ToolTest;
 TEST_F(ToolConventionsTest, TextIsUtf8OnTheCommandLineAndGbkInTheFile) {
   const std::string xml = Copy("stations.xml");
   EXPECT_EQ(Expect(0, {"xml", xml, "set", "SERVER", "Title", "备用网关"}), "");
-  EXPECT_NE(ReadBytes(xml).find(Gbk("备用网关")), std::string::npos);
+  EXPECT_NE(ReadBytes(xml).find("\xB1\xB8\xD3\xC3\xCD\xF8\xB9\xD8"), std::string::npos);  // GBK
   const std::string ini = Copy("app.ini");
   std::string expected = ReadBytes(ini);
-  expected.replace(expected.find(Gbk("张三")), Gbk("张三").size(), Gbk("李四"));
+  expected.replace(expected.find(kZhangSan), kZhangSan.size(), kLiSi);
   EXPECT_EQ(Expect(0, {"ini", ini, "set", "User", "Name", "李四"}), "");
   EXPECT_EQ(ReadBytes(ini), expected);
 }
@@ -45,13 +48,13 @@ TEST_F(ToolConventionsTest, AFailedWriteKeepsTheOldFile) {
 TEST_F(ToolConventionsTest, RawBytesAndTextThatCannotBeConverted) {
   const std::string file = Copy("app.ini");
   const std::string before = ReadBytes(file);
-  EXPECT_EQ(Expect(0, {"--raw", "ini", file, "get", "User", "Name"}), Gbk("张三") + "\n");
+  EXPECT_EQ(Expect(0, {"--raw", "ini", file, "get", "User", "Name"}), kZhangSan + "\n");
   EXPECT_EQ(Expect(2, {"ini", file, "set", "User", "Name", "\xff"}), "");      // not UTF-8
   EXPECT_EQ(Expect(2, {"ini", file, "set", "User", "Name", "\xe4\xb8"}), "");  // cut short
   EXPECT_EQ(Expect(2, {"ini", file, "set", "User", "Name", "\xf0\x9f\x98\x80"}), "");  // no GBK
   EXPECT_EQ(ReadBytes(file), before);
 
-  EXPECT_EQ(Expect(0, {"ini", file, "set", "User", "Name", Gbk("王五"), "--raw"}), "");
+  EXPECT_EQ(Expect(0, {"ini", file, "set", "User", "Name", kWangWu, "--raw"}), "");
   EXPECT_EQ(Expect(0, {"ini", file, "get", "User", "Name"}), "王五\n");
 
   WriteBytes(file, "[S]\nK=\x81\x7f\n");  // a lead byte without a trail byte
@@ -63,7 +66,7 @@ TEST_F(ToolConventionsTest, RawBytesAndTextThatCannotBeConverted) {
 
   ToolOptions plainC;
   plainC.locale = "C";  // taken as UTF-8
-  WriteBytes(file, "[S]\nK=" + Gbk("值") + "\n");
+  WriteBytes(file, "[S]\nK=\xD6\xB5\n");  // 值
   EXPECT_EQ(Expect(0, {"ini", file, "get", "S", "K"}, plainC), "值\n");
 }
 

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <iconv.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -141,20 +140,6 @@ std::string RunningTool::Errors() {
   for (ssize_t got; (got = read(err_, buffer, sizeof buffer)) > 0;)
     errors_.append(buffer, static_cast<std::size_t>(got));
   return errors_;
-}
-
-std::string Gbk(const std::string& utf8) {
-  iconv_t converter = iconv_open("GBK", "UTF-8");
-  std::string out(utf8.size() * 2, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  char* next = &out[0];
-  std::size_t inLeft = utf8.size();
-  std::size_t outLeft = out.size();
-  const std::size_t status = iconv(converter, &in, &inLeft, &next, &outLeft);
-  iconv_close(converter);
-  if (status == static_cast<std::size_t>(-1)) throw std::runtime_error("not GBK: " + utf8);
-  out.resize(out.size() - outLeft);
-  return out;
 }
 
 }  // namespace tool_tests

@@ -48,9 +48,6 @@ class RunningTool {
   std::string errors_;
 };
 
-// text (UTF-8) as GBK bytes, for comparing with file contents.
-std::string Gbk(const std::string& utf8);
-
 }  // namespace tool_tests
 
 #endif  // DEZOV20_TESTS_TOOL_TOOL_RUNNER_H

@@ -8,8 +8,6 @@
 
 #include "XmlFixture.h"
 
-namespace {
-
 TEST_F(XmlStoreTest, RecordsCursorStateFollowsEachOperation) {
   CXmlIni store;
   EXPECT_FALSE(store.Set("id", "1"));  // no cursor yet
@@ -106,7 +104,6 @@ TEST_F(XmlStoreTest, RecordsHandlesWalkNestedRecords) {
               "0");
 }
 
-}  // namespace
 
 // Handles fit a 32-bit long and name their element while a store or copy
 // uses its document; once the document is freed they find nothing.

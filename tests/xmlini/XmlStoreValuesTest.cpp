@@ -1,8 +1,18 @@
+// Values, attributes and element paths of the XML store: lookups, case,
+// indexes, creation, removal, enumeration, encodings and refusals.
 #include <gtest/gtest.h>
 
+#include <xercesc/dom/DOMException.hpp>
+
+#include <algorithm>
 #include <climits>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "XmlFixture.h"
+#include "text/TextUtil.h"
 
 using testing_support::ReadBytes;
 
@@ -10,6 +20,24 @@ namespace {
 // GB2312 text "中文", and a character only GBK has (0x81 0x40).
 const std::string kChinese = "\xD6\xD0\xCE\xC4";
 const std::string kGbkOnly = "\x81\x40";
+
+using Names = std::vector<std::string>;
+
+// The keys listed for section, or {"failed"} when the listing fails.
+Names Keys(CXmlIni& store, const char* section) {
+  Names names;
+  return store.GetKeysInSection(section, names) ? names : Names{"failed"};
+}
+
+// What a section holds, in document order: (element name, its Value).
+using Model = std::vector<std::pair<std::string, std::string>>;
+
+// The index-th key matching name ignoring A-Z case, as a walk would find it.
+std::pair<std::string, std::string>* FindInModel(Model& keys, const std::string& name, int index) {
+  for (auto& key : keys)
+    if (dezov::NamesEqual(key.first, name) && index-- == 0) return &key;
+  return nullptr;
+}
 }  // namespace
 
 TEST_F(XmlStoreTest, SetValueCreatesEveryElementOnceAndGetValueFindsThemInAnyCase) {
@@ -91,4 +119,165 @@ TEST_F(XmlStoreTest, NamesWithoutGbkFormAreRefused) {
   EXPECT_FALSE(store.WriteFile());
   EXPECT_NE(store.GetLastErrMsg().find("gb2312"), std::string::npos) << store.GetLastErrMsg();
   EXPECT_EQ(ReadBytes(path), utf8);
+}
+
+// Element paths: first match per level, no backtracking, index among the last
+// component's matches, creation only for index 0; only the empty path keeps
+// the last error text.
+TEST_F(XmlStoreTest, PathsMatchIgnoringCaseWithEqualLengthAndNoBacktracking) {
+  CXmlIni store;
+  OpenOn(store, "<a><B/></a><a><b/><b/></a>");
+  EXPECT_TRUE(store.HaveNode("A\\b"));
+  EXPECT_FALSE(store.HaveNode("a\\bb"));
+  EXPECT_FALSE(store.HaveNode("a\\b", 1));  // only the first a is searched
+  EXPECT_FALSE(store.SetValue("a", "b", "x", 1));
+  EXPECT_FALSE(store.HaveNode("a\\b", -1));
+  EXPECT_TRUE(store.HaveNode("a", 1));
+  EXPECT_FALSE(store.HaveNode("a", 2));
+  EXPECT_TRUE(store.HaveNode("a\\"));       // a trailing backslash adds nothing
+  EXPECT_FALSE(store.HaveNode("a\\\\b"));   // an empty middle component
+  EXPECT_FALSE(store.HaveNode("\\a"));
+  EXPECT_FALSE(store.HaveNode("vornini"));  // the root is never named
+  store.Open("");                           // fails, leaving an error text
+  std::vector<std::string> keys;
+  EXPECT_FALSE(store.HaveNode("") || store.HaveNode(nullptr) || store.SetAttribute("", "a", "v") ||
+               store.GetKeysInSection("", keys) ||
+               store.RemoveSection("") || store.Append("") || store.ClearAttribute(""));
+  EXPECT_EQ(store.GetLastErrMsg(), "open xml file error");  // the empty path keeps it
+  EXPECT_FALSE(store.HaveNode("missing"));
+  EXPECT_EQ(store.GetLastErrMsg(), "");  // any other path clears it
+}
+
+TEST_F(XmlStoreTest, ElementsAreNeverCreatedDeeperThanTheLimit) {
+  CXmlIni store;
+  OpenOn(store, "");
+  std::string deep = "e";
+  for (int level = 2; level < 999; ++level) deep += "\\e";  // 998 levels below the root
+  EXPECT_TRUE(store.SetValue(deep.c_str(), "k", "v"));      // the key is level 1000
+  EXPECT_FALSE(store.SetValue(deep.c_str(), "k\\x", "v"));
+  EXPECT_FALSE(store.HaveNode((deep + "\\k\\x").c_str()));
+  EXPECT_TRUE(store.Append((deep + "\\r").c_str()));
+  EXPECT_FALSE(store.Append((deep + "\\r\\r").c_str()));
+  EXPECT_FALSE(store.Set("id", "1"));  // a failed Append leaves no cursor
+  EXPECT_EQ(WrittenAndReread(store, deep.c_str(), "k"), "v");
+}
+
+// Names the DOM refuses raise its exception, which can still be caught and
+// read after the last store died while it propagated.
+TEST_F(XmlStoreTest, NamesTheDomRefusesRaiseItsExceptionThatOutlivesTheStores) {
+  std::string message;
+  try {
+    CXmlIni store;
+    OpenOn(store, "");
+    EXPECT_THROW(store.SetValue("", "k", "v"), xercesc::DOMException);
+    EXPECT_THROW(store.SetValue("1abc", "k", "v"), xercesc::DOMException);
+    EXPECT_FALSE(store.HaveNode("1abc"));
+    store.SetValue("9bad", "k", "v");
+  } catch (const xercesc::DOMException& error) {
+    message.assign(error.getMessage() ? "message" : "none");
+    EXPECT_EQ(error.code, xercesc::DOMException::INVALID_CHARACTER_ERR);
+  }
+  EXPECT_FALSE(message.empty());
+}
+
+TEST_F(XmlStoreTest, AttributesByPathIgnoreCaseIndexSelectsAndOnlyIndexZeroCreates) {
+  CXmlIni store;
+  OpenOn(store, "<a><b n=\"0\" e=\"\"/>\n<c/><B n=\"1\"/></a><a><b n=\"other\"/></a>");
+  EXPECT_EQ(store.GetAttribute("A\\b", "N", 1), "1");
+  EXPECT_TRUE(store.HaveAttribute("a\\b", "E") && !store.HaveAttribute("a\\b", "x"));
+  EXPECT_FALSE(store.HaveAttribute("a\\b", "n", 2));
+  EXPECT_TRUE(store.RemoveAttribute("a\\b", "n", 1));
+  EXPECT_FALSE(store.RemoveAttribute("a\\b", "n", 1));
+  EXPECT_EQ(store.GetAttribute("a\\b", "n", 0), "0");
+  EXPECT_FALSE(store.SetAttribute("new\\leaf", "a", "1", 1));  // only index 0 creates
+  EXPECT_TRUE(store.SetAttribute("new\\leaf", "a", "tab\tok"));
+  EXPECT_EQ(store.GetAttribute("NEW\\LEAF", "A"), "tab\tok");
+}
+
+TEST_F(XmlStoreTest, RemovingAndClearingEveryAttribute) {
+  CXmlIni store;
+  OpenOn(store, "<x a=\"1\" b=\"2\"/><x c=\"3\"/><y/>");
+  EXPECT_TRUE(store.RemoveAttribute("x", ""));   // all of the first x
+  EXPECT_FALSE(store.RemoveAttribute("x", ""));  // nothing left
+  EXPECT_TRUE(store.ClearAttribute("y"));        // nothing to clear is still success
+  EXPECT_FALSE(store.ClearAttribute("z"));
+  EXPECT_TRUE(store.HaveAttribute("x", "c", 1));
+  // The DOM puts back an attribute defaulted by the DTD: clearing must still end.
+  std::string text = Document("<x a=\"1\" b=\"2\"/>");
+  text.insert(text.find("<vornini"), "<!DOCTYPE vornini [<!ATTLIST x a CDATA \"dflt\">]>");
+  OpenText(store, text);
+  EXPECT_TRUE(store.ClearAttribute("x") && store.RemoveAttribute("x", ""));
+  EXPECT_EQ(store.GetAttribute("x", "a") + store.GetAttribute("x", "b"), "dflt");
+}
+
+TEST_F(XmlStoreTest, EnumerationListsDuplicatesAndTheFirstMatchingSectionOnly) {
+  CXmlIni store;
+  Names names = {"earlier"};
+  EXPECT_FALSE(store.GetSections(names) || store.RemoveSection("a"));  // no document
+  OpenOn(
+      store,
+      "\n<DEPLOY><k1/>\n<k2/><!--c--><k1/></DEPLOY>text<A><x/></A><deploy/><A/><p><q><r/></q></p>");
+  ASSERT_TRUE(store.GetSections(names));
+  EXPECT_EQ(names, (Names{"earlier", "DEPLOY", "A", "deploy", "A", "p"}));
+  EXPECT_EQ(Keys(store, "Deploy"), (Names{"k1", "k2", "k1"}));
+  EXPECT_EQ(Keys(store, "P\\Q"), Names{"r"});
+  EXPECT_EQ(Keys(store, "missing"), Names{});
+  EXPECT_EQ(Keys(store, ""), Names{"failed"});
+}
+
+TEST_F(XmlStoreTest, RemovalTakesEveryMatchOfTheLastComponent) {
+  CXmlIni store;
+  OpenOn(store, "<S><k/><other/><K/></S><s><k/></s><A><x/></A><A><y/></A><T/>");
+  EXPECT_FALSE(store.RemoveKey("A", "y"));  // only the first A is searched
+  EXPECT_TRUE(store.RemoveKey("s", "k"));
+  EXPECT_EQ(Keys(store, "S"), Names{"other"});
+  EXPECT_FALSE(store.RemoveSection("S\\\\other"));  // an empty component matches nothing
+  EXPECT_TRUE(store.RemoveKey("S", ""));            // "S\" names the sections themselves
+  EXPECT_TRUE(store.RemoveSection("a"));
+  Names after;
+  ASSERT_TRUE(store.GetSections(after));
+  EXPECT_EQ(after, Names{"T"});
+}
+
+
+// Lookups in a section large enough to be indexed give exactly what a walk
+// over its children gives, also after elements were added and removed.
+TEST_F(XmlStoreTest, LookupsInLargeSectionsStayExactUnderChanges) {
+  const std::vector<std::string> names = {"a", "A", "b", "B", "ab", "Ab", "k1", "K1", "\xD6\xD0", "x"};
+  std::mt19937 random(20261206);
+  Model model;
+  std::string body = "<L>";
+  for (int i = 0; i < 300; ++i) {
+    model.emplace_back(names[random() % names.size()], "v" + std::to_string(i));
+    body += "<" + model.back().first + " Value=\"" + model.back().second + "\"/><!-- c -->\n";
+  }
+  CXmlIni store;
+  OpenOn(store, body + "</L>");
+
+  int next = 1000;
+  for (int step = 0; step < 3000; ++step) {
+    std::string name = names[random() % names.size()];
+    if (random() % 2) name = dezov::FoldName(name);
+    const int action = static_cast<int>(random() % 20);
+    if (action == 0) {
+      const bool removed = store.RemoveKey("L", name.c_str());
+      const auto before = model.size();
+      model.erase(std::remove_if(model.begin(), model.end(),
+                                 [&](const auto& k) { return dezov::NamesEqual(k.first, name); }),
+                  model.end());
+      ASSERT_EQ(removed, before != model.size()) << step;
+    } else if (action < 4) {
+      const std::string value = "n" + std::to_string(next++);
+      ASSERT_TRUE(store.SetValue("L", name.c_str(), value.c_str()));
+      if (auto* existing = FindInModel(model, name, 0))
+        existing->second = value;
+      else
+        model.emplace_back(name, value);
+    } else {
+      const int index = static_cast<int>(random() % 40) - 1;
+      const auto* expected = FindInModel(model, name, index);
+      ASSERT_EQ(store.GetValue("L", name.c_str(), index), expected ? expected->second : "")
+          << "step " << step << " name " << name << " index " << index;
+    }
+  }
 }

@@ -1,9 +1,13 @@
-// A FileSystem that breaks chosen calls of the real one, and helpers shared
-// by the platform tests.
-#ifndef DEZOV20_TESTS_PLATFORM_FAULTY_FILE_SYSTEM_H
-#define DEZOV20_TESTS_PLATFORM_FAULTY_FILE_SYSTEM_H
+// A FileSystem that breaks chosen calls of the real one, with the error codes
+// of the system it runs on.
+#ifndef DEZOV20_TESTS_SUPPORT_FAULTY_FILE_SYSTEM_H
+#define DEZOV20_TESTS_SUPPORT_FAULTY_FILE_SYSTEM_H
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
+#endif
 
 #include <cerrno>
 #include <cstddef>
@@ -13,6 +17,12 @@
 #include "platform/FileSystem.h"
 
 namespace testing_support {
+
+#ifdef _WIN32
+constexpr int kLockTaken = ERROR_LOCK_VIOLATION, kDiskFull = ERROR_DISK_FULL;
+#else
+constexpr int kLockTaken = EWOULDBLOCK, kDiskFull = ENOSPC;
+#endif
 
 using dezov::platform::FileSystem;
 using dezov::platform::NativeFile;
@@ -26,10 +36,11 @@ class FaultyFileSystem : public dezov::platform::FileSystemWrapper {
   std::size_t writeLimit = 0;  // when not 0, no write passes more bytes
   bool interrupt = false;      // every other write is interrupted (EINTR) first
   long long failAfterBytes = -1;  // writes past this many bytes fail with writeError
-  int writeError = ENOSPC;
+  int writeError = kDiskFull;
   int syncError = 0;
   int renameError = 0;
   bool lockHeld = false;  // every lock attempt finds the lock taken
+  bool noWaits = false;   // the waits between lock attempts take no time
   // Called with each newly created file and before each write.
   std::function<void(NativeFile)> observe;
 
@@ -58,19 +69,24 @@ class FaultyFileSystem : public dezov::platform::FileSystemWrapper {
   int Rename(const std::string& from, const std::string& to) override {
     return renameError != 0 ? renameError : target().Rename(from, to);
   }
-  int TryLock(NativeFile file) override { return lockHeld ? EWOULDBLOCK : target().TryLock(file); }
+  int TryLock(NativeFile file) override { return lockHeld ? kLockTaken : target().TryLock(file); }
+  void Sleep(int milliseconds) override {
+    if (!noWaits) target().Sleep(milliseconds);
+  }
 
  private:
   bool interrupted_ = false;
   long long bytes_ = 0;
 };
 
+#ifndef _WIN32
 // Permission bits of an open file.
 inline unsigned ModeOf(NativeFile file) {
   struct stat info;
   return ::fstat(static_cast<int>(file), &info) == 0 ? (info.st_mode & 07777) : 07777;
 }
+#endif
 
 }  // namespace testing_support
 
-#endif  // DEZOV20_TESTS_PLATFORM_FAULTY_FILE_SYSTEM_H
+#endif  // DEZOV20_TESTS_SUPPORT_FAULTY_FILE_SYSTEM_H
