@@ -51,41 +51,23 @@ TEST(DeployCheck, ADescriptionThatChecksCleanLoadsWhatItHolds) {
   const CXmlIni keepXmlLibraryStarted;  // between the rounds' stores
   int clean = 0;
   for (int round = 0; round < 200; ++round) {
-    struct Domain {
-      std::string domain, key, keyEnd;
-    };
-    struct Deployment {
-      std::string name;
-      bool range;
-      std::vector<Domain> domains;
-    };
-    std::vector<Deployment> deployments;
-    const int count = 1 + pick(3);
-    for (int n = 0; n < count; ++n) {
-      Deployment d{std::string(1, static_cast<char>('A' + pick(5))), pick(2) == 0, {}};
-      const int domains = 1 + pick(4);
-      for (int m = 0; m < domains; ++m) {
+    std::string deployments = "[DEPLOY]\n", domains;
+    std::vector<deploy_test::Ask> questions;  // each domain asked by its own key
+    for (int n = 0, count = 1 + pick(3); n < count; ++n) {
+      const std::string name(1, static_cast<char>('A' + pick(5)));
+      const bool range = pick(2) == 0;
+      deployments += "DEPLOY" + std::to_string(n + 1 + (pick(20) == 0)) + "=" + name + (range ? ",1\n" : ",0\n");
+      domains += "[" + name + "]\n";
+      for (int m = 0, count = 1 + pick(4); m < count; ++m) {
         const int low = pick(90) + 10;
-        if (d.range)
-          d.domains.push_back({"r" + std::to_string(m), std::to_string(low),
-                               std::to_string(low + pick(12))});
-        else
-          d.domains.push_back({"t" + std::to_string(m), "k" + std::to_string(pick(30)), ""});
-      }
-      deployments.push_back(d);
-    }
-    std::string text = "[DEPLOY]\n";
-    for (std::size_t n = 0; n < deployments.size(); ++n)
-      text += "DEPLOY" + std::to_string(n + 1 + (pick(20) == 0)) + "=" + deployments[n].name +
-              (deployments[n].range ? ",1\n" : ",0\n");
-    for (const Deployment& d : deployments) {
-      text += "[" + d.name + "]\n";
-      for (std::size_t m = 0; m < d.domains.size(); ++m) {
-        const Domain& x = d.domains[m];
-        text += "DOMAIN" + std::to_string(m + 1) + "=" + x.domain + "," + x.key +
-                (d.range ? ":" + x.keyEnd : "") + "\n";
+        const std::string domain = (range ? "r" : "t") + std::to_string(m);
+        const std::string key = range ? std::to_string(low) : "k" + std::to_string(pick(30));
+        const std::string keyEnd = range ? std::to_string(low + pick(12)) : "";
+        domains += "DOMAIN" + std::to_string(m + 1) + "=" + domain + "," + key + (range ? ":" + keyEnd : "") + "\n";
+        questions.push_back({"GetDomainStr", {name, key, keyEnd}, domain});
       }
     }
+    const std::string text = deployments + domains;
     testing_support::WriteBytes(file, deploy_test::XmlOf(text));
     CXmlIni store;
     ASSERT_TRUE(store.Open(file.c_str())) << text;
@@ -93,10 +75,7 @@ TEST(DeployCheck, ADescriptionThatChecksCleanLoadsWhatItHolds) {
     ++clean;
     CKdDeploy resolver;
     resolver.InitDeloy(&store);
-    for (const Deployment& d : deployments)
-      for (const Domain& x : d.domains)
-        ASSERT_EQ(resolver.GetDomainStr(d.name, x.key, d.range ? x.keyEnd : ""), x.domain)
-            << text;
+    for (const deploy_test::Ask& q : questions) ASSERT_EQ(deploy_test::Answer(resolver, q), q.answer) << text;
   }
   EXPECT_GE(clean, 20);
 }

@@ -15,18 +15,14 @@ namespace testing_support {
 
 TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
-  std::random_device entropy;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    fs::path candidate = fs::temp_directory_path() /
-                         ("dezov20-test-" + std::to_string(entropy()) + "-" +
-                          std::to_string(counter++));
+  std::random_device entropy;  // may repeat between processes: a name taken is retried
+  for (int attempt = 0; path_.empty() && attempt < 100; ++attempt) {
+    const fs::path candidate = fs::temp_directory_path() /
+                               ("dezov20-test-" + std::to_string(entropy()) + "-" + std::to_string(counter++));
     std::error_code error;
-    if (fs::create_directory(candidate, error)) {
-      path_ = candidate.string();
-      return;
-    }
+    if (fs::create_directory(candidate, error)) path_ = candidate.string();
   }
-  throw std::runtime_error("cannot create a temporary directory");
+  if (path_.empty()) throw std::runtime_error("cannot create a temporary directory");
 }
 
 TempDir::~TempDir() {
@@ -44,24 +40,21 @@ int TempDir::EntryCount() const {
   int count = 0;
   for (const fs::directory_entry& entry : fs::directory_iterator(path_)) {
     const std::string name = entry.path().filename().string();
-    const bool saveLock = name.size() > 6 && name[0] == '.' &&
-                          name.compare(name.size() - 5, 5, ".lock") == 0;
-    if (!saveLock) ++count;
+    count += !(name.size() > 6 && name[0] == '.' && name.compare(name.size() - 5, 5, ".lock") == 0);
   }
   return count;
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+namespace {
+void Put(const std::string& path, const std::string& bytes, std::ios::openmode mode) {
+  std::ofstream out(path, std::ios::binary | mode);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
+}  // namespace
 
-void AppendBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::app);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot append to " + path);
-}
+void WriteBytes(const std::string& path, const std::string& bytes) { Put(path, bytes, std::ios::trunc); }
+void AppendBytes(const std::string& path, const std::string& bytes) { Put(path, bytes, std::ios::app); }
 
 void ReplaceByRename(const std::string& path, const std::string& bytes) {
   WriteBytes(path + ".new", bytes);

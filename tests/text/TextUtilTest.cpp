@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "HostStrings.h"
@@ -38,14 +39,10 @@ TEST(FormatString, FormatsAndCutsOnlyBeyondTheLimit) {
 }
 
 TEST(SplitString, EveryDelimiterEndsAPieceButATrailingOneAddsNothing) {
-  EXPECT_EQ(Split("JYS,1", ','), (Pieces{"JYS", "1"}));
-  EXPECT_EQ(Split("", ','), Pieces{});
-  EXPECT_EQ(Split("a,b,", ','), (Pieces{"a", "b"}));
-  EXPECT_EQ(Split(",a", ','), (Pieces{"", "a"}));
-  EXPECT_EQ(Split("a,,b", ','), (Pieces{"a", "", "b"}));
-  EXPECT_EQ(Split(",", ','), (Pieces{""}));
-  EXPECT_EQ(Split(nullptr, ','), Pieces{});
-
+  const std::pair<const char*, Pieces> cases[] = {{"JYS,1", {"JYS", "1"}}, {"", {}},  {"a,b,", {"a", "b"}},
+                                                  {",a", {"", "a"}},          {",", {""}}, {nullptr, {}},
+                                                  {"a,,b", {"a", "", "b"}}};
+  for (const auto& [text, pieces] : cases) EXPECT_EQ(Split(text, ','), pieces) << (text ? text : "null");
   Pieces kept{"first"};
   SplitString("10:20", ':', kept);
   EXPECT_EQ(kept, (Pieces{"first", "10", "20"}));
@@ -90,22 +87,14 @@ TEST(NameRule, IgnoresOnlyTheCaseOfAsciiLettersInEveryForm) {
 }
 
 TEST(Numbers, ReadAndWriteLikeTheCLocaleAndNeverOverflowOrCut) {
-  EXPECT_EQ(dezov::ParseLong("  -42"), -42);
-  EXPECT_EQ(dezov::ParseLong("12abc"), 12);
-  EXPECT_EQ(dezov::ParseLong("+7"), 7);
-  EXPECT_EQ(dezov::ParseLong("abc"), 0);
-  EXPECT_EQ(dezov::ParseLong(nullptr), 0);
-  EXPECT_EQ(dezov::ParseLong("99999999999999999999999"), LONG_MAX);
-  EXPECT_EQ(dezov::ParseLong("-99999999999999999999999"), LONG_MIN);
-
-  EXPECT_DOUBLE_EQ(dezov::ParseDouble(" 2.5x"), 2.5);
-  EXPECT_DOUBLE_EQ(dezov::ParseDouble("-1e3"), -1000.0);
-  EXPECT_DOUBLE_EQ(dezov::ParseDouble("+.5"), 0.5);
-  EXPECT_DOUBLE_EQ(dezov::ParseDouble("0x10"), 16.0);
-  EXPECT_DOUBLE_EQ(dezov::ParseDouble("+-1"), 0.0);
-  EXPECT_DOUBLE_EQ(dezov::ParseDouble("1,5"), 1.0);
+  const std::pair<const char*, long> longs[] = {{"  -42", -42}, {"12abc", 12}, {"+7", 7}, {"abc", 0}, {nullptr, 0},
+                                                {"99999999999999999999999", LONG_MAX},
+                                                {"-99999999999999999999999", LONG_MIN}};
+  for (const auto& [text, value] : longs) EXPECT_EQ(dezov::ParseLong(text), value) << (text ? text : "null");
+  const std::pair<const char*, double> doubles[] = {{" 2.5x", 2.5}, {"-1e3", -1000.0}, {"+.5", 0.5}, {"0x10", 16.0},
+                                                    {"+-1", 0.0},   {"1,5", 1.0},      {"1e-999", 0.0}};
+  for (const auto& [text, value] : doubles) EXPECT_DOUBLE_EQ(dezov::ParseDouble(text), value) << text;
   EXPECT_TRUE(std::isinf(dezov::ParseDouble("1e999")));
-  EXPECT_DOUBLE_EQ(dezov::ParseDouble("1e-999"), 0.0);
   // The longest fixed text, whole.
   char expected[400];
   std::snprintf(expected, sizeof expected, "%f", -DBL_MAX);

@@ -63,14 +63,11 @@ int ExitStatus(int status) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// Reads the pipe to its end and closes it.
-std::string ReadToEnd(int fd) {
-  std::string text;
+// Appends what the pipe holds (up to its end when it blocks) to text.
+void ReadAll(int fd, std::string& text) {
   char buffer[4096];
   for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;)
     text.append(buffer, static_cast<std::size_t>(got));
-  close(fd);
-  return text;
 }
 
 }  // namespace
@@ -79,9 +76,11 @@ ToolResult RunTool(const std::vector<std::string>& args, const ToolOptions& opti
   int out = -1, err = -1;
   const pid_t child = Start(args, options, out, err);
   ToolResult result;
-  std::thread errReader([&] { result.err = ReadToEnd(err); });  // neither pipe may fill up
-  result.out = ReadToEnd(out);
+  std::thread errReader([&] { ReadAll(err, result.err); });  // neither pipe may fill up
+  ReadAll(out, result.out);
   errReader.join();
+  close(out);
+  close(err);
   int status = 0;
   waitpid(child, &status, 0);
   result.status = ExitStatus(status);
@@ -122,23 +121,20 @@ bool RunningTool::ReadLine(std::string& line, int timeoutMs) {
 int RunningTool::Stop(int signal) {
   kill(pid_, signal);
   int status = 0;
-  for (int tries = 0; tries < 200; ++tries) {
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      return ExitStatus(status);
-    }
+  pid_t done = 0;
+  for (int tries = 0; tries < 200 && (done = waitpid(pid_, &status, WNOHANG)) == 0; ++tries)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (done != pid_) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, &status, 0);
   }
-  kill(pid_, SIGKILL);
-  waitpid(pid_, &status, 0);
+  const bool ended = done == pid_;
   pid_ = -1;
-  return -1;
+  return ended ? ExitStatus(status) : -1;
 }
 
 std::string RunningTool::Errors() {
-  char buffer[4096];
-  for (ssize_t got; (got = read(err_, buffer, sizeof buffer)) > 0;)
-    errors_.append(buffer, static_cast<std::size_t>(got));
+  ReadAll(err_, errors_);
   return errors_;
 }
 

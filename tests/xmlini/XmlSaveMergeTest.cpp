@@ -1,12 +1,21 @@
 // Saves that lose nothing: when the file changed on disk after the store read
 // it, WriteFile reads it again and applies the store's own changes on top;
 // several processes on one file (POSIX only: they are forked), and a save
-// that gives up on a lock held too long.
+// that gives up on a lock held too long. Then the writer against golden files:
+// every NAME.xml in tests/xmlini/golden is opened, changed by the optional
+// NAME.edits, written, and must give NAME.expected.xml byte for byte; opening
+// and writing that output again must not change it. NAME.edits holds one
+// change per line, fields separated by tabs, \xHH standing for that byte:
+// "set S K V" or "set-attr P A V". With DEZOV20_WRITE_GOLDEN set, the expected
+// files are written instead (for a new case; review them before committing).
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "XmlFixture.h"
 #include "support/ChildProcesses.h"
@@ -31,6 +40,44 @@ std::string Reread(const std::string& path, const char* section, const char* key
   CXmlIni store;
   EXPECT_TRUE(store.Open(path.c_str())) << store.GetLastErrMsg();
   return store.GetValue(section, key);
+}
+
+// Opens path, applies edits, writes it, and returns the file's bytes.
+std::string Rewrite(const std::string& path, const std::string& edits) {
+  CXmlIni store;
+  EXPECT_TRUE(store.Open(path.c_str())) << store.GetLastErrMsg();
+  std::istringstream lines(edits);
+  for (std::string line; std::getline(lines, line);) {
+    const std::vector<std::string> f = testing_support::TabFields(line);
+    const bool applied = f.size() == 4 && (f[0] == "set" ? store.SetValue(f[1].c_str(), f[2].c_str(), f[3].c_str())
+                                                         : store.SetAttribute(f[1].c_str(), f[2].c_str(), f[3].c_str()));
+    EXPECT_TRUE(applied) << "edit not applied: " << line;
+  }
+  EXPECT_TRUE(store.WriteFile()) << store.GetLastErrMsg();
+  return testing_support::ReadBytes(path);
+}
+
+TEST(XmlGolden, EveryCaseWritesItsExpectedBytes) {
+  namespace fs = std::filesystem;
+  const fs::path folder = testing_support::SourceFile("tests/xmlini/golden");
+  testing_support::TempDir dir;
+  int cases = 0;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    const std::string file = entry.path().filename().string();
+    if (entry.path().extension() != ".xml" || file.find(".expected.") != std::string::npos) continue;
+    const std::string name = file.substr(0, file.size() - 4);
+    SCOPED_TRACE(name);
+    ++cases;
+    const fs::path editsFile = folder / (name + ".edits");
+    const std::string expectedFile = (folder / (name + ".expected.xml")).string();
+    testing_support::WriteBytes(dir.File(file), testing_support::ReadBytes(entry.path().string()));
+    const std::string written =
+        Rewrite(dir.File(file), fs::exists(editsFile) ? testing_support::ReadBytes(editsFile.string()) : "");
+    if (std::getenv("DEZOV20_WRITE_GOLDEN")) testing_support::WriteBytes(expectedFile, written);
+    EXPECT_EQ(written, testing_support::ReadBytes(expectedFile));
+    EXPECT_EQ(Rewrite(dir.File(file), ""), written);  // the writer's output is its own fixed point
+  }
+  EXPECT_GE(cases, 5);
 }
 
 }  // namespace
