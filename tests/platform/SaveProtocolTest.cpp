@@ -30,6 +30,17 @@ using testing_support::WriteBytes;
 
 namespace {
 
+// A private directory and the file the saves go to.
+class SaveTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  const std::string path = dir.File("app.ini");
+};
+using CreateExclusive = SaveTest;
+using SaveFaults = SaveTest;
+using SaveLock = SaveTest;
+using SaveProtocol = SaveTest;
+
 // Saves text, recording what the protocol reported.
 struct Saver {
   Status Save(const std::string& path, const std::string& text, int timeoutMs = 10000) {
@@ -48,9 +59,7 @@ struct Saver {
 
 }  // namespace
 
-TEST(SaveProtocol, ReportsEachKindOfChangeOnDisk) {
-  TempDir dir;
-  const std::string path = dir.File("app.ini");
+TEST_F(SaveProtocol, ReportsEachKindOfChangeOnDisk) {
   Saver saver;
   ASSERT_TRUE(saver.Save(path, "one\n").ok());  // nothing read, nothing there
   EXPECT_EQ(saver.seen.kind, DiskState::kUnchanged);
@@ -90,21 +99,19 @@ TEST(SaveProtocol, ReportsEachKindOfChangeOnDisk) {
 
 // Another handle on the lock file holds the lock, as another process would;
 // then the seam reports it held.
-TEST(SaveLock, AHeldLockTimesOutWithNothingWritten) {
-  TempDir dir;
-  const std::string path = dir.File("held.ini");
+TEST_F(SaveLock, AHeldLockTimesOutWithNothingWritten) {
   Saver saver;
   ASSERT_TRUE(saver.Save(path, "old\n").ok());
   {
     platform::OpenFile holder;
     platform::FileSystem& fileSystem = platform::FileSystem::Default();
-    ASSERT_EQ(fileSystem.Open(dir.File(".held.ini.lock"), platform::FileSystem::OpenKind::kLockFile,
+    ASSERT_EQ(fileSystem.Open(dir.File(".app.ini.lock"), platform::FileSystem::OpenKind::kLockFile,
                               0666, holder.Receive()),
               0);
     ASSERT_EQ(fileSystem.TryLock(holder.get()), 0);
     const Status waited = saver.Save(path, "mine\n", 200);
     EXPECT_TRUE(waited.IsLocked()) << waited.message();
-    EXPECT_NE(waited.message().find("held.ini"), std::string::npos);
+    EXPECT_NE(waited.message().find("app.ini"), std::string::npos);
     EXPECT_EQ(ReadBytes(path), "old\n");
   }
   EXPECT_TRUE(saver.Save(path, "mine\n", 200).ok());  // closing the handle released it
@@ -117,9 +124,7 @@ TEST(SaveLock, AHeldLockTimesOutWithNothingWritten) {
 
 // A full disk keeps the old file and leaves no temporary; the next save
 // removes a temporary whose writer is gone (4000000 is no live process id).
-TEST(SaveFaults, DiskFullKeepsTheOldFileAndStaleTemporariesGo) {
-  TempDir dir;
-  const std::string path = dir.File("app.ini");
+TEST_F(SaveFaults, DiskFullKeepsTheOldFileAndStaleTemporariesGo) {
   WriteBytes(path, "old\n");
   {
     FaultyFileSystem full;
@@ -141,9 +146,7 @@ TEST(SaveFaults, DiskFullKeepsTheOldFileAndStaleTemporariesGo) {
 #endif
 }
 
-TEST(CreateExclusive, CreatesOnceAndNeverOverwrites) {
-  TempDir dir;
-  const std::string path = dir.File("new.xml");
+TEST_F(CreateExclusive, CreatesOnceAndNeverOverwrites) {
   ASSERT_TRUE(platform::CreateFileExclusive(path, "first").ok());
   const Status again = platform::CreateFileExclusive(path, "second");
   EXPECT_TRUE(again.IsAlreadyExists()) << again.message();
@@ -174,8 +177,7 @@ ino_t InodeOf(const std::string& path) {
 
 }  // namespace
 
-TEST(SaveProtocol, FollowsSymbolicLinksAndStampsWhatWasRead) {
-  TempDir dir;
+TEST_F(SaveProtocol, FollowsSymbolicLinksAndStampsWhatWasRead) {
   WriteBytes(dir.File("real.ini"), "a=1\n");
   ASSERT_EQ(::symlink("real.ini", dir.File("link.ini").c_str()), 0);
   std::string bytes;
@@ -192,9 +194,7 @@ TEST(SaveProtocol, FollowsSymbolicLinksAndStampsWhatWasRead) {
 
 // Each saver adds one to a number; the lock must make every addition count,
 // between threads (each its own open lock file) and between processes.
-TEST(SaveLock, NoSaveIsLostBetweenProcessesAndThreads) {
-  TempDir dir;
-  const std::string path = dir.File("count");
+TEST_F(SaveLock, NoSaveIsLostBetweenProcessesAndThreads) {
   constexpr int kProcesses = 3, kThreads = 2, kSaves = 30;
   auto work = [&] {
     FileStamp stamp;
@@ -228,9 +228,7 @@ TEST(SaveLock, NoSaveIsLostBetweenProcessesAndThreads) {
 }
 
 // The OS drops the lock of a holder that was killed in the middle of its save.
-TEST(SaveLock, AKilledHoldersLockIsReleased) {
-  TempDir dir;
-  const std::string path = dir.File("held.ini");
+TEST_F(SaveLock, AKilledHoldersLockIsReleased) {
   WriteBytes(path, "old\n");
   int held[2];
   ASSERT_EQ(::pipe(held), 0);
@@ -263,7 +261,7 @@ TEST(SaveLock, AKilledHoldersLockIsReleased) {
 // unnamed temporaries, some through named ones: exactly one wins (and marks
 // it), and a reader (the last child, which starts the others) never sees the
 // file incomplete.
-TEST(CreateExclusive, ExactlyOneCompleteFileFromConcurrentCreators) {
+TEST_F(CreateExclusive, ExactlyOneCompleteFileFromConcurrentCreators) {
   constexpr int kCreators = 5;
   constexpr std::size_t kSize = 300000;
   for (int round = 0; round < 6; ++round) {
@@ -302,7 +300,7 @@ TEST(CreateExclusive, ExactlyOneCompleteFileFromConcurrentCreators) {
 // Each fault, with unnamed and with named temporaries: the old file stays
 // byte for byte and no temporary is left; interruptions and short writes
 // alone are carried through.
-TEST(SaveFaults, AFailedWriteLeavesTheOldFileAndNoTemporary) {
+TEST_F(SaveFaults, AFailedWriteLeavesTheOldFileAndNoTemporary) {
   const std::string old(5000, 'o');
   const std::string fresh(70000, 'n');
   for (const bool named : {false, true}) {
@@ -388,9 +386,7 @@ TEST(SaveModes, TemporariesNeverHaveWiderPermissionsThanTheTarget) {
 // rewrites it in place (the same inode) under a lock on the file itself. The
 // seam refuses the creation, so this runs as root too; a real read-only
 // directory is tried where the test does not run as root.
-TEST(SaveInPlace, ADirectoryThatTakesNoNewFileIsRewrittenInPlace) {
-  TempDir dir;
-  const std::string path = dir.File("app.ini");
+TEST_F(SaveFaults, ADirectoryThatTakesNoNewFileIsRewrittenInPlace) {
   WriteBytes(path, "old\n");
   const ino_t inode = InodeOf(path);
   FaultyFileSystem refusing;
@@ -418,9 +414,7 @@ TEST(SaveInPlace, ADirectoryThatTakesNoNewFileIsRewrittenInPlace) {
 
 // A target replaced by a directory after it was read, or one whose directory
 // went away, fails the save and leaves nothing behind.
-TEST(SaveFaults, ATargetTurnedDirectoryOrWithoutItsDirectoryFails) {
-  TempDir dir;
-  const std::string path = dir.File("app.ini");
+TEST_F(SaveFaults, ATargetTurnedDirectoryOrWithoutItsDirectoryFails) {
   WriteBytes(path, "old\n");
   FileStamp stamp;
   ASSERT_TRUE(platform::StampFile(path, stamp).ok());
@@ -436,9 +430,7 @@ TEST(SaveFaults, ATargetTurnedDirectoryOrWithoutItsDirectoryFails) {
 }
 
 // A save removes named temporaries whose writers are gone, and only those.
-TEST(StaleTemporaries, OnlyThoseOfDeadWritersAreRemoved) {
-  TempDir dir;
-  const std::string path = dir.File("app.ini");
+TEST_F(SaveFaults, OnlyThoseOfDeadWritersAreRemoved) {
   WriteBytes(path, "old\n");
   const pid_t gone = ::fork();
   if (gone == 0) ::_exit(0);
@@ -465,9 +457,7 @@ TEST(StaleTemporaries, OnlyThoseOfDeadWritersAreRemoved) {
 // 100 writers killed at random moments of their saves, half of them with
 // named temporaries: the file is always one whole version, and the next save
 // leaves no temporary file behind.
-TEST(KilledWriters, LeaveAWholeFileAndNoTemporaryAfterTheNextSave) {
-  TempDir dir;
-  const std::string path = dir.File("big.ini");
+TEST_F(SaveFaults, LeaveAWholeFileAndNoTemporaryAfterTheNextSave) {
   constexpr std::size_t kSize = 200000;
   WriteBytes(path, std::string(kSize, 'a'));
   std::mt19937 random(7);

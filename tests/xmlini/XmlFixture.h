@@ -36,6 +36,7 @@ class XmlStoreTest : public ::testing::Test {
 
   testing_support::TempDir dir;
   std::string path = dir.File("cfg.xml");
+  CXmlIni store;  // the store most tests work on
 };
 
 #endif  // DEZOV20_TESTS_XMLINI_XML_FIXTURE_H

@@ -83,7 +83,6 @@ TEST(XmlGolden, EveryCaseWritesItsExpectedBytes) {
 }  // namespace
 
 TEST_F(XmlStoreTest, ChangesOnDiskSurviveAndTheStoreWinsWhereBothChangedAKey) {
-  CXmlIni store;
   OpenOn(store, "<S><K Value=\"1\"/><Other Value=\"o\"/></S>");
   ASSERT_TRUE(store.SetValue("S", "K", "mine"));
   ASSERT_TRUE(store.SetValue("Mine", "A", "x"));
@@ -105,7 +104,6 @@ TEST_F(XmlStoreTest, ChangesOnDiskSurviveAndTheStoreWinsWhereBothChangedAKey) {
 }
 
 TEST_F(XmlStoreTest, ReplacedAndRemovedFilesAreMergedOrWrittenAnew) {
-  CXmlIni store;
   OpenOn(store, "<S><K Value=\"1\"/></S>");
   ASSERT_TRUE(store.SetValue("S", "K", "2"));
   // Replaced editor-style: a new file renamed over the old one.
@@ -124,7 +122,6 @@ TEST_F(XmlStoreTest, ReplacedAndRemovedFilesAreMergedOrWrittenAnew) {
 }
 
 TEST_F(XmlStoreTest, RemovalsAttributesAndRecordsAreAppliedOnTopOfTheFile) {
-  CXmlIni store;
   OpenOn(store,
          "<S><Gone Value=\"g\"/><K Value=\"v\" extra=\"e\"/></S><Clr a=\"1\" b=\"2\"/>"
          "<list><rec id=\"1\"/></list>");
@@ -161,7 +158,6 @@ TEST_F(XmlStoreTest, RemovalsAttributesAndRecordsAreAppliedOnTopOfTheFile) {
 }
 
 TEST_F(XmlStoreTest, CopiesShareTheChangesTheyMade) {
-  CXmlIni store;
   OpenOn(store, "<S><K Value=\"1\"/></S>");
   CXmlIni copy(store);
   ASSERT_TRUE(copy.SetValue("Copy", "K", "c"));
@@ -182,7 +178,6 @@ TEST_F(XmlStoreTest, CopiesShareTheChangesTheyMade) {
 }
 
 TEST_F(XmlStoreTest, AFileThatChangedIntoSomethingUnreadableIsNotOverwritten) {
-  CXmlIni store;
   OpenOn(store, "<S><K Value=\"1\"/></S>");
   ASSERT_TRUE(store.SetValue("S", "K", "2"));
   WriteBytes(path, "<?xml version=\"1.0\"?><vornini><half");
@@ -254,7 +249,6 @@ TEST_F(XmlStoreTest, ProcessesOpeningAMissingFileAtOnceLeaveOneDocumentThatOpens
 // the change kept for the next save. (Real holders in other processes are
 // the save protocol's tests.)
 TEST_F(XmlStoreTest, ASaveGivesUpOnALockHeldTooLongAndKeepsItsChange) {
-  CXmlIni store;
   OpenOn(store, "<S><K Value=\"1\"/></S>");
   ASSERT_TRUE(store.SetValue("S", "K", "2"));
   const std::string before = ReadBytes(path);

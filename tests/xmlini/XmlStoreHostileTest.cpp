@@ -45,7 +45,6 @@ TEST_F(XmlStoreTest, EntityExpansionBlowUpFailsToOpenButModestEntitiesWork) {
     laughs += "\">\n";
   }
   WriteBytes(path, laughs + "]>\n<vornini><S><K Value=\"&l10;\"/></S></vornini>");
-  CXmlIni store;
   EXPECT_FALSE(store.Open(path.c_str()));
   EXPECT_TRUE(IsParseFailure(store.GetLastErrMsg())) << store.GetLastErrMsg();
 
@@ -72,14 +71,12 @@ TEST_F(XmlStoreTest, ExternalEntitiesAndDtdsAreNeverRead) {
     EXPECT_EQ(store.GetLastErrMsg().find("SECRET"), std::string::npos);
   }
   // An external DTD is not loaded: its attribute defaults never apply.
-  CXmlIni store;
   OpenText(store, "<?xml version=\"1.0\"?><!DOCTYPE vornini SYSTEM \"" + dir.File("defaults.dtd") +
                       "\"><vornini><S><K/></S></vornini>");
   EXPECT_EQ(store.GetValue("S", "K"), "");
 }
 
 TEST_F(XmlStoreTest, DepthIsBoundedOnOpen) {
-  CXmlIni store;
   OpenText(store, Nested(1000));
   EXPECT_TRUE(store.WriteFile()) << store.GetLastErrMsg();
 
@@ -104,7 +101,6 @@ TEST_F(XmlStoreTest, DepthIsBoundedOnOpen) {
 TEST_F(XmlStoreTest, ManySiblingSectionsWork) {
   std::string text = "<?xml version=\"1.0\"?><vornini>";
   for (int i = 0; i < 100000; ++i) text += "<S" + std::to_string(i) + "/>";
-  CXmlIni store;
   OpenText(store, text + "</vornini>");
   EXPECT_TRUE(store.SetValue("S99999", "K", "last"));
   EXPECT_EQ(WrittenAndReread(store, "s99999", "k"), "last");
@@ -113,13 +109,11 @@ TEST_F(XmlStoreTest, ManySiblingSectionsWork) {
 // Reading and writing them back unchanged is in the golden file gb18030-four-byte.
 TEST_F(XmlStoreTest, FourByteSequencesReadAsThemselves) {
   const std::string value = "a" + kEuroSign4 + kChinese + kSupplementary + "z";
-  CXmlIni store;
   OpenOn(store, "<S><N" + kThai + " Value=\"" + value + "\"/></S>");
   EXPECT_EQ(store.GetValue("S", ("n" + kThai).c_str()), value);
 }
 
 TEST_F(XmlStoreTest, BytesThatAreNotGbkFailToOpenWithLineAndColumn) {
-  CXmlIni store;
   OpenOn(store, "<S><K Value=\"kept\"/></S>");
   const struct {
     std::string bad;
