@@ -37,16 +37,19 @@ using namespace testing_support;
 
 namespace {
 
-// A store read from text (through a file, as callers get one).
-class IniValues : public ::testing::Test {
+// A private directory with one file in it to work on, and a store that can
+// be read from text written there (through a file, as callers get one).
+class IniFile : public ::testing::Test {
  protected:
   void Load(const std::string& text) {
-    WriteBytes(dir_.File("v.ini"), text);
-    ASSERT_TRUE(ini_.Open(dir_.File("v.ini").c_str()));
+    WriteBytes(path, text);
+    ASSERT_TRUE(ini_.Open(path.c_str()));
   }
-  TempDir dir_;
+  TempDir dir;
+  std::string path = dir.File("test.ini");
   CKdIni ini_;
 };
+using IniValues = IniFile;
 
 TEST_F(IniValues, NamesMatchIgnoringCaseAndFirstOccurrenceWins) {
   Load("[System]\nPort=1\nport=2\nEmpty=\n[SYSTEM]\nPort=3\nOnly=4\n");
@@ -94,7 +97,7 @@ TEST_F(IniValues, SetValueRefusesWhatWouldNotReadBack) {
     EXPECT_FALSE(ini_.SetValue(texts[0], texts[1], texts[2])) << texts[0] << "|" << texts[1];
   EXPECT_TRUE(!ini_.bModified && ini_.vecSections.empty());
 
-  const std::string path = dir_.File("back.ini");
+  const std::string path = dir.File("back.ini");
   ASSERT_TRUE(ini_.Open(path.c_str()));
   EXPECT_TRUE(ini_.SetValue("", "", "empty names"));
   EXPECT_TRUE(ini_.SetValue("a[b", "k;x/y", "//share"));
@@ -167,12 +170,6 @@ std::string Golden(const std::string& name) {
   return ReadBytes(SourceFile("tests/ini/golden/" + name));
 }
 
-// A private directory with one file in it to work on.
-class IniFile : public ::testing::Test {
- protected:
-  TempDir dir;
-  std::string path = dir.File("test.ini");
-};
 
 // What each kind of line reads as; the bytes written back are checked by the
 // golden files.
@@ -452,11 +449,10 @@ std::string Flattened(const std::string& text, std::size_t pieceSize) {
   return lines;
 }
 
-TEST(IniGolden, EveryCaseRewritesToItsExpectedBytes) {
+TEST_F(IniFile, EveryGoldenCaseRewritesToItsExpectedBytes) {
   namespace fs = std::filesystem;
   const fs::path folder = SourceFile("tests/ini/golden");
   const bool writeExpected = std::getenv("DEZOV20_WRITE_GOLDEN") != nullptr;
-  TempDir dir;
   int cases = 0;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
     const std::string file = entry.path().filename().string();

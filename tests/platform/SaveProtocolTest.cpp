@@ -23,10 +23,7 @@ namespace platform = dezov::platform;
 using dezov::Status;
 using platform::DiskState;
 using platform::FileStamp;
-using testing_support::FaultyFileSystem;
-using testing_support::ReadBytes;
-using testing_support::TempDir;
-using testing_support::WriteBytes;
+using namespace testing_support;
 
 namespace {
 
@@ -71,11 +68,11 @@ TEST_F(SaveProtocol, ReportsEachKindOfChangeOnDisk) {
   EXPECT_EQ(saver.seen.kind, DiskState::kUnchanged);
 
   // Appended in place, rewritten with the same size, replaced by a rename.
-  testing_support::AppendBytes(path, "x=1\n");
+  AppendBytes(path, "x=1\n");
   ASSERT_TRUE(saver.Save(path, "three\n").ok());
   EXPECT_EQ(saver.seen.kind, DiskState::kChanged);
   EXPECT_EQ(saver.seen.bytes, "two\nx=1\n");
-  testing_support::ReplaceByRename(path, "other!\n");
+  ReplaceByRename(path, "other!\n");
   ASSERT_TRUE(saver.Save(path, "four\n").ok());
   EXPECT_EQ(saver.seen.kind, DiskState::kChanged);
   EXPECT_EQ(saver.seen.bytes, "other!\n");
@@ -138,11 +135,11 @@ TEST_F(SaveFaults, DiskFullKeepsTheOldFileAndStaleTemporariesGo) {
   EXPECT_EQ(dir.EntryCount(), 1);
   WriteBytes(dir.File(".app.ini.tmp4000000-1-1"), "partial");
   ASSERT_TRUE(Saver().Save(path, "new\n").ok());
-  EXPECT_FALSE(testing_support::Exists(dir.File(".app.ini.tmp4000000-1-1")));
+  EXPECT_FALSE(Exists(dir.File(".app.ini.tmp4000000-1-1")));
 #ifdef _WIN32  // a copy kept after a failed replacement is not a temporary
   WriteBytes(dir.File(".app.ini.tmp4000000-1-1.old"), "old content");
   ASSERT_TRUE(Saver().Save(path, "newer\n").ok());
-  EXPECT_TRUE(testing_support::Exists(dir.File(".app.ini.tmp4000000-1-1.old")));
+  EXPECT_TRUE(Exists(dir.File(".app.ini.tmp4000000-1-1.old")));
 #endif
 }
 
@@ -189,7 +186,7 @@ TEST_F(SaveProtocol, FollowsSymbolicLinksAndStampsWhatWasRead) {
   ASSERT_EQ(::lstat(dir.File("link.ini").c_str(), &info), 0);
   EXPECT_TRUE(S_ISLNK(info.st_mode));
   EXPECT_EQ(ReadBytes(dir.File("real.ini")), "a=2\n");
-  EXPECT_TRUE(testing_support::Exists(dir.File(".real.ini.lock")));
+  EXPECT_TRUE(Exists(dir.File(".real.ini.lock")));
 }
 
 // Each saver adds one to a number; the lock must make every addition count,
@@ -213,7 +210,7 @@ TEST_F(SaveLock, NoSaveIsLostBetweenProcessesAndThreads) {
     }
     return true;
   };
-  const int succeeded = testing_support::RunInChildren(
+  const int succeeded = RunInChildren(
       kProcesses,
       [&](int) {
         std::vector<std::thread> threads;
@@ -230,31 +227,27 @@ TEST_F(SaveLock, NoSaveIsLostBetweenProcessesAndThreads) {
 // The OS drops the lock of a holder that was killed in the middle of its save.
 TEST_F(SaveLock, AKilledHoldersLockIsReleased) {
   WriteBytes(path, "old\n");
-  int held[2];
-  ASSERT_EQ(::pipe(held), 0);
   const pid_t holder = ::fork();
   ASSERT_GE(holder, 0);
   if (holder == 0) {
     FileStamp stamp;
     (void)platform::SaveLocked(path, stamp,
                                [&](const DiskState&, std::string&) {
-                                 (void)!::write(held[1], "h", 1);
+                                 WriteBytes(dir.File("holding"), "");
                                  for (;;) ::pause();  // until killed
                                  return Status::Ok();
                                },
                                stamp);
     ::_exit(0);
   }
-  char byte;
-  ASSERT_EQ(::read(held[0], &byte, 1), 1);
+  for (int wait = 0; wait < 5000 && !Exists(dir.File("holding")); ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   Saver saver;
   EXPECT_TRUE(saver.Save(path, "mine\n", 100).IsLocked());
   ::kill(holder, SIGKILL);
   ::waitpid(holder, nullptr, 0);
   EXPECT_TRUE(saver.Save(path, "mine\n", 5000).ok());
   EXPECT_EQ(ReadBytes(path), "mine\n");
-  ::close(held[0]);
-  ::close(held[1]);
 }
 
 // Several processes create the same missing file at once, some through
@@ -269,7 +262,7 @@ TEST_F(CreateExclusive, ExactlyOneCompleteFileFromConcurrentCreators) {
     const std::string path = dir.File("new.xml");
     FaultyFileSystem named;
     named.unnamedError = EOPNOTSUPP;
-    const int clean = testing_support::RunInChildren(
+    const int clean = RunInChildren(
         kCreators + 1,
         [&](int i) {
           if (i == kCreators) {  // the reader
@@ -281,7 +274,7 @@ TEST_F(CreateExclusive, ExactlyOneCompleteFileFromConcurrentCreators) {
             }
             return partial == 0 ? 0 : 1;
           }
-          while (!testing_support::Exists(dir.File("go"))) std::this_thread::yield();
+          while (!Exists(dir.File("go"))) std::this_thread::yield();
           platform::FileSystem& fileSystem = platform::FileSystem::Default();
           platform::ScopedFileSystem installed(round % 2 == 1 ? named : fileSystem);
           const Status status = platform::CreateFileExclusive(path, std::string(kSize, 'a' + i));
@@ -361,7 +354,7 @@ TEST(SaveModes, TemporariesNeverHaveWiderPermissionsThanTheTarget) {
       FaultyFileSystem watching;
       if (named) watching.unnamedError = EOPNOTSUPP;
       std::vector<unsigned> seen;
-      watching.observe = [&](platform::NativeFile file) { seen.push_back(testing_support::ModeOf(file)); };
+      watching.observe = [&](platform::NativeFile file) { seen.push_back(ModeOf(file)); };
       {
         platform::ScopedFileSystem installed(watching);
         ASSERT_TRUE(Save(path, std::string(100000, 's')).ok());
@@ -447,11 +440,11 @@ TEST_F(SaveFaults, OnlyThoseOfDeadWritersAreRemoved) {
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
   ASSERT_TRUE(Save(path, "new\n").ok());
   ::close(held);
-  EXPECT_FALSE(testing_support::Exists(dead));
-  EXPECT_TRUE(testing_support::Exists(heldByLiveWriter));
-  EXPECT_TRUE(testing_support::Exists(justCreated));  // its writer lives and may lock it yet
-  EXPECT_TRUE(testing_support::Exists(notOurs));
-  EXPECT_TRUE(testing_support::Exists(otherFile));
+  EXPECT_FALSE(Exists(dead));
+  EXPECT_TRUE(Exists(heldByLiveWriter));
+  EXPECT_TRUE(Exists(justCreated));  // its writer lives and may lock it yet
+  EXPECT_TRUE(Exists(notOurs));
+  EXPECT_TRUE(Exists(otherFile));
 }
 
 // 100 writers killed at random moments of their saves, half of them with

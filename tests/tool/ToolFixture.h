@@ -27,11 +27,7 @@ class ToolTest : public ::testing::Test {
                      const ToolOptions& options = {}) {
     const ToolResult result = RunTool(args, options);
     EXPECT_EQ(result.status, status) << result.err;
-    if (status == 0) {
-      EXPECT_EQ(result.err, "");
-    } else {
-      EXPECT_NE(result.err, "");
-    }
+    EXPECT_EQ(result.err.empty(), status == 0) << result.err;
     return result.out;
   }
   testing_support::TempDir dir;

@@ -21,8 +21,7 @@
 #include "support/ChildProcesses.h"
 #include "support/FaultyFileSystem.h"
 
-using testing_support::ReadBytes;
-using testing_support::WriteBytes;
+using namespace testing_support;
 
 namespace {
 
@@ -48,19 +47,19 @@ std::string Rewrite(const std::string& path, const std::string& edits) {
   EXPECT_TRUE(store.Open(path.c_str())) << store.GetLastErrMsg();
   std::istringstream lines(edits);
   for (std::string line; std::getline(lines, line);) {
-    const std::vector<std::string> f = testing_support::TabFields(line);
+    const std::vector<std::string> f = TabFields(line);
     const bool applied = f.size() == 4 && (f[0] == "set" ? store.SetValue(f[1].c_str(), f[2].c_str(), f[3].c_str())
                                                          : store.SetAttribute(f[1].c_str(), f[2].c_str(), f[3].c_str()));
     EXPECT_TRUE(applied) << "edit not applied: " << line;
   }
   EXPECT_TRUE(store.WriteFile()) << store.GetLastErrMsg();
-  return testing_support::ReadBytes(path);
+  return ReadBytes(path);
 }
 
 TEST(XmlGolden, EveryCaseWritesItsExpectedBytes) {
   namespace fs = std::filesystem;
-  const fs::path folder = testing_support::SourceFile("tests/xmlini/golden");
-  testing_support::TempDir dir;
+  const fs::path folder = SourceFile("tests/xmlini/golden");
+  TempDir dir;
   int cases = 0;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
     const std::string file = entry.path().filename().string();
@@ -70,11 +69,11 @@ TEST(XmlGolden, EveryCaseWritesItsExpectedBytes) {
     ++cases;
     const fs::path editsFile = folder / (name + ".edits");
     const std::string expectedFile = (folder / (name + ".expected.xml")).string();
-    testing_support::WriteBytes(dir.File(file), testing_support::ReadBytes(entry.path().string()));
+    WriteBytes(dir.File(file), ReadBytes(entry.path().string()));
     const std::string written =
-        Rewrite(dir.File(file), fs::exists(editsFile) ? testing_support::ReadBytes(editsFile.string()) : "");
-    if (std::getenv("DEZOV20_WRITE_GOLDEN")) testing_support::WriteBytes(expectedFile, written);
-    EXPECT_EQ(written, testing_support::ReadBytes(expectedFile));
+        Rewrite(dir.File(file), fs::exists(editsFile) ? ReadBytes(editsFile.string()) : "");
+    if (std::getenv("DEZOV20_WRITE_GOLDEN")) WriteBytes(expectedFile, written);
+    EXPECT_EQ(written, ReadBytes(expectedFile));
     EXPECT_EQ(Rewrite(dir.File(file), ""), written);  // the writer's output is its own fixed point
   }
   EXPECT_GE(cases, 5);
@@ -192,8 +191,6 @@ TEST_F(XmlStoreTest, AFileThatChangedIntoSomethingUnreadableIsNotOverwritten) {
 }
 
 #ifndef _WIN32
-using testing_support::RunInChildren;
-
 TEST_F(XmlStoreTest, FourProcessesSavingTheirOwnKeysLoseNone) {
   constexpr int kProcesses = 4;
   constexpr int kCycles = 200;
@@ -253,7 +250,7 @@ TEST_F(XmlStoreTest, ASaveGivesUpOnALockHeldTooLongAndKeepsItsChange) {
   ASSERT_TRUE(store.SetValue("S", "K", "2"));
   const std::string before = ReadBytes(path);
   {
-    testing_support::FaultyFileSystem held;  // the lock always taken, no time waited
+    FaultyFileSystem held;  // the lock always taken, no time waited
     held.lockHeld = held.noWaits = true;
     dezov::platform::ScopedFileSystem installed(held);
     EXPECT_FALSE(store.WriteFile());
