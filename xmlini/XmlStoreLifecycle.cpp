@@ -123,11 +123,12 @@ bool CXmlIni::OpenResolvedName(const char* fileName) {
       strLastErrMsg = dezov::OpenFailureText(status);
       return false;
     }
-    // A parse without errors always yields a root element.
-    if (!dezov::HasConfigurationRoot(*document)) {
-      strLastErrMsg = "XML Root IXMLElement Invalid " + strFileName;
-      return false;
-    }
+  }
+  // A parse without errors always yields a root element. A refused document
+  // may still be kept for later opens: each one checks it again.
+  if (!dezov::HasConfigurationRoot(*document)) {
+    strLastErrMsg = "XML Root IXMLElement Invalid " + strFileName;
+    return false;
   }
   document->fileStamp() = stamp;
   ResetCursor();  // it points into the earlier document, which may die here
