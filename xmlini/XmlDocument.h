@@ -20,7 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "../platform/FileLock.h"
+#include "../platform/FileStamp.h"
 #include "GbkCodec.h"
 #include "XmlChangeLog.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "../include/XmlIni.h"
-#include "../platform/FileLock.h"
+#include "../platform/SaveProtocol.h"
 #include "XmlChangeLog.h"
 #include "XmlDocument.h"
 #include "XmlDocumentReuse.h"

@@ -2,8 +2,9 @@
 #include <xercesc/dom/DOM.hpp>
 
 #include "../include/XmlIni.h"
-#include "../platform/FileLock.h"
+#include "../platform/FileRead.h"
 #include "../platform/Platform.h"
+#include "../platform/SaveProtocol.h"
 #include "../text/TextUtil.h"
 #include "XmlDocument.h"
 #include "XmlDocumentReuse.h"
