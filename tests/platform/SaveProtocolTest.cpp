@@ -198,41 +198,6 @@ TEST_F(SaveProtocol, FollowsSymbolicLinksAndStampsWhatWasRead) {
   EXPECT_EQ(ReadBytes(dir.File("second.ini")), "a=2\n");
 }
 
-// Each saver adds one to a number; the lock must make every addition count,
-// between threads (each its own open lock file) and between processes.
-TEST_F(SaveLock, NoSaveIsLostBetweenProcessesAndThreads) {
-  constexpr int kProcesses = 3, kThreads = 2, kSaves = 30;
-  auto work = [&] {
-    FileStamp stamp;
-    long last = 0;
-    for (int i = 0; i < kSaves; ++i) {
-      const Status status = platform::SaveLocked(
-          path, stamp,
-          [&](const DiskState& state, std::string& out) {
-            const long base = state.kind == DiskState::kChanged ? std::stol(state.bytes) : last;
-            last = base + 1;
-            out = std::to_string(last);
-            return Status::Ok();
-          },
-          stamp);
-      if (!status.ok()) return false;
-    }
-    return true;
-  };
-  const int succeeded = RunInChildren(
-      kProcesses,
-      [&](int) {
-        std::vector<std::thread> threads;
-        std::vector<char> results(kThreads, 0);
-        for (int t = 0; t < kThreads; ++t) threads.emplace_back([&, t] { results[t] = work(); });
-        for (std::thread& thread : threads) thread.join();
-        return std::count(results.begin(), results.end(), 1) == kThreads ? 0 : 1;
-      },
-      std::chrono::seconds(120));
-  EXPECT_EQ(succeeded, kProcesses);
-  EXPECT_EQ(ReadBytes(path), std::to_string(kProcesses * kThreads * kSaves));
-}
-
 // The OS drops the lock of a holder that was killed in the middle of its save.
 TEST_F(SaveLock, AKilledHoldersLockIsReleased) {
   WriteBytes(path, "old\n");
