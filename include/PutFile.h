@@ -10,7 +10,8 @@
 
 namespace dezov {
 
-// How the file PutFileBytes writes is owned and protected.
+// How the file PutFileBytes writes is owned and protected. Where files carry
+// no POSIX owner or mode (Windows), anything but -1 fails the put.
 struct PutOptions {
   int mode = -1;    // permission bits for the file; -1: keep the old file's, new files 0666 & ~umask
   long owner = -1;  // uid to give the file (needs privilege); -1: keep / the caller's
