@@ -92,10 +92,10 @@ class XmlDocument {
   // The index-th (from 0) element child of parent matching query, or null.
   xercesc::DOMElement* FindChild(const xercesc::DOMNode* parent, const NameQuery& query,
                                  int index) const;
-  // Appends a new element named gbkName as parent's last child. Throws the
-  // DOM's exception for a name it refuses (its message outlives the XML
-  // library, so callers may catch it after the library stopped).
-  xercesc::DOMElement* AppendElement(xercesc::DOMNode* parent, std::string_view gbkName);
+  // Throws the DOM's exception when it would refuse name as an attribute's
+  // name. Like every exception of the DOM this class lets out, its message
+  // outlives the XML library, so callers may catch it after the library stopped.
+  void CheckAttributeName(const Utf16& name) const;
   // Takes child out of parent.
   void RemoveChild(xercesc::DOMNode* parent, xercesc::DOMNode* child);
   // Sets an attribute (exact-case name). Throws the DOM's exception for a name
@@ -121,17 +121,28 @@ class XmlDocument {
   // first match at each level (no backtracking). Returns the deepest element
   // reached; resolved tells how many components it took.
   xercesc::DOMNode* WalkPathPrefix(const std::vector<std::string>& components,
-                                   std::size_t& resolved) const;
+                                   std::size_t& resolved) const {
+    return WalkPathFrom(root(), components, 0, resolved);
+  }
+  // As WalkPathPrefix, from parent and components[first] on; resolved tells
+  // the index of the first component not taken.
+  xercesc::DOMNode* WalkPathFrom(xercesc::DOMNode* parent,
+                                 const std::vector<std::string>& components, std::size_t first,
+                                 std::size_t& resolved) const;
   // The index-th element at the path given by components (at least one) below
   // the root: each earlier component takes its first match (no backtracking);
-  // for index 0 and create, missing elements are made. Null when absent.
+  // for index 0 and create, missing elements are made. Null when absent, with
+  // why (when given) telling what kept it from being made.
   xercesc::DOMElement* ResolvePath(const std::vector<std::string>& components, int index,
-                                   bool create);
+                                   bool create, std::string* why = nullptr);
   // Creates components[from..] below parent, each inside the one before, and
-  // returns the last; null (nothing created) when that would nest deeper than
-  // kMaxElementDepth or a name is not exact GBK (it could never be found again).
+  // returns the last; null (nothing created, the reason in why when given)
+  // when that would nest deeper than kMaxElementDepth or a name is not exact
+  // GBK (it could never be found again). Throws the DOM's exception, nothing
+  // created, for a name the DOM refuses.
   xercesc::DOMElement* CreatePath(xercesc::DOMNode* parent,
-                                  const std::vector<std::string>& components, std::size_t from);
+                                  const std::vector<std::string>& components, std::size_t from,
+                                  std::string* why = nullptr);
 
   // Keeps the line of each element in document order, as parsed.
   void KeepElementLines(std::vector<std::uint32_t> lines);

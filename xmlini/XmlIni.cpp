@@ -37,12 +37,32 @@ const char kDefaultDocument[] =
 // The attribute holding a key's value.
 const char kValueAttribute[] = "Value";
 
+// Said of a store that has no document.
+const char kNoDocument[] = "no document: nothing was opened";
+
+// The OS's reason in a status of a failed call on path ("<what> '<path>':
+// <reason>"); the whole message when it has no such form.
+std::string OsReason(const Status& status, const std::string& path) {
+  const std::string marker = "'" + path + "': ";
+  const std::size_t at = status.message().find(marker);
+  return at == std::string::npos ? status.message() : status.message().substr(at + marker.size());
+}
+
 // Creates fileName holding the default document, exclusively: when several
 // processes open the missing file at once, one creates it and the others find
-// it complete. False when no file could be made there.
-bool CreateDefaultDocument(const std::string& fileName) {
+// it complete. False with the reason when no file could be made there.
+bool CreateDefaultDocument(const std::string& fileName, std::string& reason) {
   const Status created = platform::CreateFileExclusive(fileName, kDefaultDocument);
-  return created.ok() || created.IsAlreadyExists();
+  if (created.ok() || created.IsAlreadyExists()) return true;
+  reason = fileName.empty() ? "the file name is empty" : fileName + ": " + OsReason(created, fileName);
+  return false;
+}
+
+// An element path with the index of the element meant, when not the first.
+std::string PathAt(const char* path, int index) {
+  std::string text = OrEmpty(path);
+  if (index != 0) text += "[" + std::to_string(index) + "]";
+  return text;
 }
 
 // Parses bytes into a document that knows the line of each element; one
@@ -106,6 +126,17 @@ bool RemoveAllAttributes(XmlDocument& document, DOMElement* element) {
   return !present.empty();
 }
 
+// Takes the first attribute named name (matched ignoring A-Z case) off
+// element, or every attribute for ""; true when one was there.
+bool RemoveAttributeNamed(XmlDocument& document, DOMElement* element, const char* name) {
+  const std::string wanted = OrEmpty(name);
+  if (wanted.empty()) return RemoveAllAttributes(document, element);
+  DOMAttr* found = FindAttribute(element, NameQuery(wanted, document.codec()));
+  if (found == nullptr) return false;
+  document.RemoveAttribute(element, found);
+  return true;
+}
+
 }  // namespace
 }  // namespace dezov
 
@@ -141,8 +172,9 @@ bool CXmlIni::OpenBuffer(const char* data, std::size_t size) {
 bool CXmlIni::OpenAtExeDirectory(const char* fileName) {
   strLastErrMsg.clear();
   std::string directory;
-  if (!dezov::platform::CurrentDirectory(directory).ok()) {
-    strLastErrMsg = "cannot read the current directory";
+  const Status current = dezov::platform::CurrentDirectory(directory);
+  if (!current.ok()) {
+    strLastErrMsg = "cannot read the current directory: " + dezov::OsReason(current, ".");
     return false;
   }
   const std::string path =
@@ -179,8 +211,15 @@ bool CXmlIni::WriteFile() {
           try {
             const Status merge = MergeWithDisk(disk.bytes, merged);
             if (!merge.ok()) return merge;
-          } catch (...) {  // the logged names were accepted once: not expected
-            return Status::Invalid("the changes could not be applied to the file on disk");
+          } catch (const DOMException& error) {  // the logged names were accepted once
+            return Status::Invalid("the changes could not be applied to the file on disk (DOM error " +
+                                   std::to_string(error.code) + ")");
+          } catch (const std::exception& error) {
+            return Status::Invalid(std::string("the changes could not be applied to the file on "
+                                               "disk (") + error.what() + ")");
+          } catch (...) {
+            return Status::Invalid("the changes could not be applied to the file on disk (an "
+                                   "exception of unknown type)");
           }
         }
         return dezov::SerialiseDocument(merged ? *merged : *pXMLDoc, out);
@@ -220,7 +259,7 @@ long CXmlIni::GetLong(const char* section, const char* key, int index) {
 
 bool CXmlIni::SetValue(const char* section, const char* key, const char* value, int index) {
   return SetAttributeAt(dezov::KeyPath(section, key).c_str(), dezov::kValueAttribute, value,
-                        index);
+                        index, "SetValue");
 }
 
 bool CXmlIni::SetValue(const char* section, const char* key, std::string value, int index) {
@@ -241,7 +280,7 @@ bool CXmlIni::SetValue(const char* section, const char* key, long value, int ind
 
 bool CXmlIni::GetSections(std::vector<std::string>& sections) {
   strLastErrMsg.clear();
-  if (pXMLDoc == nullptr || pXMLDoc->root() == nullptr) return false;
+  if (pXMLDoc == nullptr || pXMLDoc->root() == nullptr) return Refuse("GetSections", dezov::kNoDocument);
   dezov::AppendElementNames(pXMLDoc->root(), pXMLDoc->codec(), sections);
   return true;
 }
@@ -249,7 +288,7 @@ bool CXmlIni::GetSections(std::vector<std::string>& sections) {
 bool CXmlIni::GetKeysInSection(const char* section, std::vector<std::string>& keys) {
   std::vector<std::string> components;
   dezov::XmlDocument* document = DocumentForPath(section, components);
-  if (document == nullptr) return false;
+  if (document == nullptr) return !components.empty() && Refuse("GetKeysInSection", dezov::kNoDocument);
   const DOMNode* found = dezov::FollowFirstMatches(*document, components, components.size());
   if (found != nullptr) dezov::AppendElementNames(found, document->codec(), keys);
   return true;  // a missing section lists nothing but is no failure
@@ -258,9 +297,9 @@ bool CXmlIni::GetKeysInSection(const char* section, std::vector<std::string>& ke
 bool CXmlIni::RemoveSection(const char* section) {
   std::vector<std::string> components;
   dezov::XmlDocument* document = DocumentForPath(section, components);
-  if (document == nullptr) return false;
+  if (document == nullptr) return !components.empty() && Refuse("RemoveSection", dezov::kNoDocument);
   DOMNode* parent = dezov::FollowFirstMatches(*document, components, components.size() - 1);
-  if (parent == nullptr) return false;
+  if (parent == nullptr) return Refuse("RemoveSection", std::string(section) + ": no such element");
 
   // Note every match first: removing while walking would lose the next sibling.
   const NameQuery last(components.back(), document->codec());
@@ -268,7 +307,7 @@ bool CXmlIni::RemoveSection(const char* section) {
   for (DOMNode* child = parent->getFirstChild(); child; child = child->getNextSibling())
     if (dezov::IsMatchingElement(child, last)) doomed.push_back(child);
   for (DOMNode* child : doomed) document->RemoveChild(parent, child);
-  if (doomed.empty()) return false;
+  if (doomed.empty()) return Refuse("RemoveSection", std::string(section) + ": no such element");
   document->changes().RemoveElements(section);
   return true;
 }
@@ -304,8 +343,11 @@ bool CXmlIni::Locate(const char* path, const char* name) {
   pCurNode = nullptr;
   lastRecord = dezov::RecordPosition();
 
-  auto* found = static_cast<DOMElement*>(FindElement(lookup.c_str(), 0, false));
-  if (found == nullptr) return false;
+  std::vector<std::string> components;
+  dezov::XmlDocument* document = DocumentForPath(lookup.c_str(), components);
+  if (document == nullptr) return !components.empty() && Refuse("Locate", dezov::kNoDocument);
+  DOMElement* found = document->ResolvePath(components, 0, false);
+  if (found == nullptr) return Refuse("Locate", lookup + ": no such element");
   DOMNode* list = found->getParentNode();
   if (list == nullptr || list->getNodeType() != DOMNode::ELEMENT_NODE) return false;
   // The record name takes the case written in the document, not the caller's.
@@ -319,14 +361,17 @@ bool CXmlIni::Append(const char* path) {
   lastRecord = dezov::RecordPosition();
   std::vector<std::string> components;
   dezov::XmlDocument* document = DocumentForPath(path, components);
-  if (document == nullptr) return false;
+  if (document == nullptr) return !components.empty() && Refuse("Append", dezov::kNoDocument);
   // Components before the last take the first match (no backtracking); the
   // last one always becomes a new element.
   std::size_t level = 0;
-  DOMNode* parent = document->WalkPathPrefix(components, level);
-  DOMElement* created = document->CreatePath(parent, components, level);
-  if (created == nullptr) return false;
-  document->changes().Append(path, created);
+  auto* parent = static_cast<DOMElement*>(document->WalkPathPrefix(components, level));
+  dezov::ElementRef added;  // the element added to, as it was
+  document->changes().Describe(*document, parent, added);
+  std::string why;
+  DOMElement* created = document->CreatePath(parent, components, level, &why);
+  if (created == nullptr) return Refuse("Append", std::string(path) + ": " + why);
+  document->changes().Append(std::move(added), path, level, created);
   pCurNode = created;
   return true;
 }
@@ -335,13 +380,15 @@ bool CXmlIni::Set(const char* name, const char* value) {
   if (pCurNode == nullptr || pXMLDoc == nullptr) return false;
   dezov::Utf16 attribute;
   dezov::Utf16 text;
-  if (!dezov::StorableAttribute(pXMLDoc->codec(), name, value, attribute, text)) {
-    strLastErrMsg = "Set Fail ( the text cannot be stored in XML )";
-    return false;
-  }
+  if (!dezov::StorableAttribute(pXMLDoc->codec(), name, value, attribute, text))
+    return Refuse("Set", "the text cannot be stored in XML");
   DOMElement* element = dezov::CursorElement(pCurNode);
+  dezov::XmlChangeLog& log = pXMLDoc->changes();
+  dezov::ElementRef target;  // the element as it was, found again when a save merges
+  const bool logged = log.RepeatsLastSet(element, name) || log.Describe(*pXMLDoc, element, target);
   pXMLDoc->SetAttribute(element, attribute, text);
-  pXMLDoc->changes().SetOnElement(*pXMLDoc, element, name, value);
+  // An element taken out of the document keeps the change to itself.
+  if (logged) log.SetOnElement(std::move(target), element, name, value);
   return true;
 }
 
@@ -384,21 +431,28 @@ std::string CXmlIni::GetAttribute(const char* path, const char* attribute, int i
 }
 
 bool CXmlIni::SetAttribute(const char* path, const char* attribute, const char* value, int index) {
-  return SetAttributeAt(path, attribute, value, index);
+  return SetAttributeAt(path, attribute, value, index, "SetAttribute");
 }
 
 bool CXmlIni::RemoveAttribute(const char* path, const char* attribute, int index) {
-  auto* element = static_cast<DOMElement*>(FindElement(path, index, false));
-  if (element == nullptr) return false;
-  const std::string name = dezov::OrEmpty(attribute);
-  if (name.empty()) {
-    if (!dezov::RemoveAllAttributes(*pXMLDoc, element)) return false;
-  } else {
-    DOMAttr* found = dezov::FindAttribute(element, NameQuery(name, pXMLDoc->codec()));
-    if (found == nullptr) return false;
-    pXMLDoc->RemoveAttribute(element, found);
-  }
-  pXMLDoc->changes().RemoveAttribute(path, attribute, index);
+  std::vector<std::string> components;
+  dezov::XmlDocument* document = DocumentForPath(path, components);
+  if (document == nullptr) return !components.empty() && Refuse("RemoveAttribute", dezov::kNoDocument);
+  DOMElement* element = document->ResolvePath(components, index, false);
+  if (element == nullptr)
+    return Refuse("RemoveAttribute", dezov::PathAt(path, index) + ": no such element");
+  dezov::XmlChangeLog& log = pXMLDoc->changes();
+  dezov::ElementRef target;  // beyond the first element: the element as it was
+  if (index > 0) log.Describe(*pXMLDoc, element, target);
+  if (!dezov::RemoveAttributeNamed(*pXMLDoc, element, attribute))
+    return Refuse("RemoveAttribute", dezov::PathAt(path, index) +
+                                         (dezov::OrEmpty(attribute)[0] == '\0'
+                                              ? std::string(": no attributes")
+                                              : ": no attribute " + std::string(attribute)));
+  if (index == 0)
+    log.RemoveAttribute(path, attribute);
+  else
+    log.RemoveOnElement(std::move(target), attribute);
   return true;
 }
 
@@ -410,8 +464,11 @@ bool CXmlIni::HaveAttribute(const char* path, const char* attribute, int index) 
 }
 
 bool CXmlIni::ClearAttribute(const char* path) {
-  auto* element = static_cast<DOMElement*>(FindElement(path, 0, false));
-  if (element == nullptr) return false;
+  std::vector<std::string> components;
+  dezov::XmlDocument* document = DocumentForPath(path, components);
+  if (document == nullptr) return !components.empty() && Refuse("ClearAttribute", dezov::kNoDocument);
+  DOMElement* element = document->ResolvePath(components, 0, false);
+  if (element == nullptr) return Refuse("ClearAttribute", std::string(path) + ": no such element");
   dezov::RemoveAllAttributes(*pXMLDoc, element);
   pXMLDoc->changes().ClearAttributes(path);
   return true;
@@ -456,7 +513,8 @@ bool CXmlIni::OpenResolvedName(const char* fileName) {
   if (!dezov::LoadResourceText(name, fileName)) name = dezov::OrEmpty(fileName);
 
   if (!dezov::platform::FileExists(name)) {
-    if (!dezov::CreateDefaultDocument(name)) strLastErrMsg = "open xml file error";
+    std::string reason;
+    if (!dezov::CreateDefaultDocument(name, reason)) strLastErrMsg = "open xml file error: " + reason;
     return false;
   }
   std::string bytes;
@@ -531,20 +589,32 @@ std::string CXmlIni::AttributeAt(const char* path, const char* attribute, int in
 }
 
 bool CXmlIni::SetAttributeAt(const char* path, const char* attribute, const char* value,
-                             int index) {
+                             int index, const char* operation) {
   std::vector<std::string> components;
   dezov::XmlDocument* document = DocumentForPath(path, components);
-  if (document == nullptr) return false;
+  if (document == nullptr) return !components.empty() && Refuse(operation, dezov::kNoDocument);
   dezov::Utf16 name;
   dezov::Utf16 text;
-  if (!dezov::StorableAttribute(document->codec(), attribute, value, name, text)) {
-    strLastErrMsg = "SetValue Fail ( the text cannot be stored in XML )";
-    return false;
+  if (!dezov::StorableAttribute(document->codec(), attribute, value, name, text))
+    return Refuse(operation, "the text cannot be stored in XML");
+  std::string why;
+  DOMElement* element = document->ResolvePath(components, index, false);
+  if (element == nullptr && index == 0) {
+    document->CheckAttributeName(name);  // a refused name creates nothing
+    element = document->ResolvePath(components, index, true, &why);
   }
-  DOMElement* element = document->ResolvePath(components, index, true);
-  if (element == nullptr) return false;
+  if (element == nullptr) {
+    if (why.empty()) why = "no such element (only index 0 is created)";
+    return Refuse(operation, dezov::PathAt(path, index) + ": " + why);
+  }
+  dezov::XmlChangeLog& log = document->changes();
+  dezov::ElementRef target;  // beyond the first element: the element as it was
+  if (index > 0 && !log.RepeatsLastSet(element, attribute)) log.Describe(*document, element, target);
   document->SetAttribute(element, name, text);
-  document->changes().SetAttribute(path, attribute, value, index);
+  if (index == 0)
+    log.SetAttribute(path, attribute, value);
+  else
+    log.SetOnElement(std::move(target), element, attribute, value);
   return true;
 }
 
@@ -563,55 +633,74 @@ Status CXmlIni::MergeWithDisk(const std::string& bytes,
                            "vornini; nothing was written");
   CXmlIni replay;
   replay.pXMLDoc = document;
-  replay.ApplyChanges(pXMLDoc->changes());
+  const Status applied = replay.ApplyChanges(pXMLDoc->changes());
+  if (!applied.ok()) return applied;
   document->changes().Clear();  // what the replay logged is in the file once written
   merged = std::move(document);
   return Status::Ok();
 }
 
-// The logged operations run again, in order, through the store's own
-// operations, so that on a document read anew from the file they mean what
-// they meant when they were made.
-void CXmlIni::ApplyChanges(const dezov::XmlChangeLog& log) {
+// The logged operations run again, in order: those by path through the
+// store's own operations, so that on a document read anew from the file they
+// mean what they meant when they were made; those on one element on the
+// element found again by its description.
+Status CXmlIni::ApplyChanges(const dezov::XmlChangeLog& log) {
   using Kind = dezov::XmlChangeLog::Kind;
-  // The elements the replayed Appends made, by the id the log gave them.
-  std::unordered_map<std::uint64_t, void*> appended;
+  dezov::AppendedElements appended;
   for (const dezov::XmlChangeLog::Change& change : log.changes()) {
     const char* path = change.path.c_str();
     const char* name = change.name.c_str();
     switch (change.kind) {
       case Kind::kSetAttribute:
-        SetAttributeAt(path, name, change.value.c_str(), change.index);
-        break;
-      case Kind::kRemoveElements:
-        RemoveSection(path);
-        break;
+        SetAttributeAt(path, name, change.value.c_str(), 0, "SetValue");
+        continue;
       case Kind::kRemoveAttribute:
-        RemoveAttribute(path, name, change.index);
-        break;
+        RemoveAttribute(path, name, 0);
+        continue;
       case Kind::kClearAttributes:
         ClearAttribute(path);
-        break;
+        continue;
+      case Kind::kRemoveElements:
+        RemoveSection(path);
+        continue;
+      case Kind::kSetOnElement:
+      case Kind::kRemoveOnElement:
       case Kind::kAppend:
-        if (Append(path)) appended[change.appendId] = pCurNode;
         break;
-      case Kind::kSetOnElement: {
-        void* element = nullptr;
-        if (change.appendId != 0) {
-          const auto found = appended.find(change.appendId);
-          if (found != appended.end()) element = found->second;
-        } else {
-          element = dezov::ElementAt(*pXMLDoc, change.position);
-        }
-        if (element != nullptr) {
-          pCurNode = element;
-          Set(name, change.value.c_str());
-        }
-        break;
-      }
+    }
+    std::string reason;
+    DOMElement* element = dezov::FindDescribed(*pXMLDoc, change.target, appended, reason);
+    if (element == nullptr)
+      return Status::Invalid("conflict: " + change.target.where +
+                             " changed on disk since it was read (" + reason +
+                             "); nothing was written");
+    if (change.kind == Kind::kSetOnElement) {
+      dezov::Utf16 attribute;
+      dezov::Utf16 text;
+      dezov::StorableAttribute(pXMLDoc->codec(), name, change.value.c_str(), attribute, text);
+      pXMLDoc->SetAttribute(element, attribute, text);  // storable: it was stored once
+    } else if (change.kind == Kind::kRemoveOnElement) {
+      dezov::RemoveAttributeNamed(*pXMLDoc, element, name);
+    } else {
+      // The rest of the path below the element added to: first matches, as
+      // Append takes them, then new elements.
+      const std::vector<std::string> components = dezov::PathComponents(path);
+      std::size_t level = 0;
+      DOMNode* parent = pXMLDoc->WalkPathFrom(element, components, change.level, level);
+      DOMElement* created = pXMLDoc->CreatePath(parent, components, level);
+      if (created == nullptr)
+        return Status::Invalid("conflict: " + change.path +
+                               " can no longer be added to the file; nothing was written");
+      appended[change.appendId] = created;
     }
   }
   pCurNode = nullptr;
+  return Status::Ok();
+}
+
+bool CXmlIni::Refuse(const char* operation, const std::string& reason) {
+  strLastErrMsg = std::string(operation) + " Fail ( " + reason + " )";
+  return false;
 }
 
 void CXmlIni::ResetCursor() {
