@@ -1,6 +1,11 @@
-#include "DomExceptionRelay.h"
 #include "XmlDocument.h"
 
+#include <xercesc/dom/DOMException.hpp>
+#include <xercesc/framework/MemoryManager.hpp>
+
+#include <new>
+
+#include "../include/XmlIni.h"
 #include "../text/TextUtil.h"
 #include "XmlLibrary.h"
 
@@ -13,6 +18,33 @@ namespace {
 // A parent is indexed once a walk over its children had to look at this many
 // nodes: below that, walking is cheaper than building and keeping an index.
 constexpr int kIndexAfterVisits = 48;
+
+// The DOM's exceptions leave the store rebuilt on a memory manager that never
+// goes away: the DOM allocates an exception's message with the XML library's
+// manager, which is gone once the library stops (DeZov20 unloading, or the
+// process ending), and a caller catching the exception then would free the
+// message into nothing.
+class ProcessHeap : public MemoryManager {
+ public:
+  MemoryManager* getExceptionMemoryManager() override { return this; }
+  void* allocate(XMLSize_t size) override { return ::operator new(size); }
+  void deallocate(void* block) override { ::operator delete(block); }
+};
+
+ProcessHeap& Heap() {
+  static ProcessHeap heap;  // trivially destructible in effect: nothing to release
+  return heap;
+}
+
+// Runs a DOM call; a DOMException it raises leaves as a copy on the heap above.
+template <typename Call>
+auto WithRelayedDomExceptions(Call call) -> decltype(call()) {
+  try {
+    return call();
+  } catch (const DOMException& error) {
+    throw DOMException(error.code, 0, &Heap());
+  }
+}
 
 }  // namespace
 
@@ -128,17 +160,9 @@ DOMElement* XmlDocument::FindChild(const DOMNode* parent, const NameQuery& query
   return found;
 }
 
-DOMElement* XmlDocument::AppendElement(DOMNode* parent, std::string_view gbkName) {
-  const Utf16 name = codec().Decode(gbkName);
-  DOMElement* element =
-      WithRelayedDomExceptions([&] { return document_->createElement(name.c_str()); });
-  parent->appendChild(element);
-  ++generation_;
-  changed_ = true;
-  std::lock_guard<std::mutex> lock(indexes_mutex_);
-  auto indexed = indexes_.find(parent);
-  if (indexed != indexes_.end()) indexed->second[FoldedName(element)].push_back(element);
-  return element;
+void XmlDocument::CheckAttributeName(const Utf16& name) const {
+  DOMAttr* probe = WithRelayedDomExceptions([&] { return document_->createAttribute(name.c_str()); });
+  probe->release();
 }
 
 void XmlDocument::RemoveChild(DOMNode* parent, DOMNode* child) {
@@ -149,10 +173,9 @@ void XmlDocument::RemoveChild(DOMNode* parent, DOMNode* child) {
   indexes_.erase(parent);  // rebuilt when next needed
 }
 
-DOMNode* XmlDocument::WalkPathPrefix(const std::vector<std::string>& components,
-                                     std::size_t& resolved) const {
-  DOMNode* parent = root();
-  for (resolved = 0; resolved + 1 < components.size(); ++resolved) {
+DOMNode* XmlDocument::WalkPathFrom(DOMNode* parent, const std::vector<std::string>& components,
+                                   std::size_t first, std::size_t& resolved) const {
+  for (resolved = first; resolved + 1 < components.size(); ++resolved) {
     DOMElement* next = FindChild(parent, NameQuery(components[resolved], codec()), 0);
     if (next == nullptr) break;
     parent = next;
@@ -160,16 +183,56 @@ DOMNode* XmlDocument::WalkPathPrefix(const std::vector<std::string>& components,
   return parent;
 }
 
-DOMElement* XmlDocument::CreatePath(DOMNode* parent, const std::vector<std::string>& components,
-                                    std::size_t from) {
-  const std::size_t missing = components.size() - from;
-  if (missing == 0 ||
-      static_cast<std::size_t>(DepthOf(parent)) + missing > static_cast<std::size_t>(kMaxElementDepth))
+DOMElement* XmlDocument::ResolvePath(const std::vector<std::string>& components, int index,
+                                     bool create, std::string* why) {
+  std::size_t level = 0;
+  DOMNode* parent = WalkPathPrefix(components, level);
+  if (level + 1 == components.size()) {
+    DOMElement* found = FindChild(parent, NameQuery(components.back(), codec()), index);
+    if (found != nullptr) return found;
+  }
+  if (!create || index != 0) {
+    if (why != nullptr) *why = create ? "no such element (only index 0 is created)" : "no such element";
     return nullptr;
+  }
+  return CreatePath(parent, components, level, why);
+}
+
+DOMElement* XmlDocument::CreatePath(DOMNode* parent, const std::vector<std::string>& components,
+                                    std::size_t from, std::string* why) {
+  std::string reason;
+  const std::size_t missing = components.size() - from;
   Utf16 unused;
-  for (std::size_t i = from; i < components.size(); ++i)
-    if (!codec().DecodeExact(components[i], unused)) return nullptr;
-  for (std::size_t i = from; i < components.size(); ++i) parent = AppendElement(parent, components[i]);
+  if (missing == 0) {
+    reason = "nothing to create";
+  } else if (static_cast<std::size_t>(DepthOf(parent)) + missing >
+             static_cast<std::size_t>(kMaxElementDepth)) {
+    FormatString(reason, "it would nest elements deeper than %d levels", kMaxElementDepth);
+  } else {
+    for (std::size_t i = from; i < components.size() && reason.empty(); ++i)
+      if (!codec().DecodeExact(components[i], unused))
+        reason = "the element name " + components[i] + " is not gb2312 text";
+  }
+  if (!reason.empty()) {
+    if (why != nullptr) *why = std::move(reason);
+    return nullptr;
+  }
+  // Every element is made before any is placed: a name the DOM refuses leaves
+  // the document as it was.
+  std::vector<DOMElement*> made;
+  for (std::size_t i = from; i < components.size(); ++i) {
+    const Utf16 name = codec().Decode(components[i]);
+    made.push_back(WithRelayedDomExceptions([&] { return document_->createElement(name.c_str()); }));
+  }
+  for (DOMElement* element : made) {
+    parent->appendChild(element);
+    ++generation_;
+    changed_ = true;
+    std::lock_guard<std::mutex> lock(indexes_mutex_);
+    auto indexed = indexes_.find(parent);
+    if (indexed != indexes_.end()) indexed->second[FoldedName(element)].push_back(element);
+    parent = element;
+  }
   return static_cast<DOMElement*>(parent);
 }
 
@@ -202,6 +265,12 @@ void XmlDocument::RemoveAttribute(DOMElement* element, DOMAttr* attribute) {
 
 bool HasConfigurationRoot(XmlDocument& document) {
   return NameQuery("vornini", document.codec()).Matches(document.root()->getNodeName());
+}
+
+int XmlElementLines::LineOf(CXmlIni& store, const char* path) {
+  const std::vector<std::string> components = PathComponents(path);
+  if (store.pXMLDoc == nullptr || components.empty()) return 0;
+  return store.pXMLDoc->LineOf(store.pXMLDoc->ResolvePath(components, 0, false));
 }
 
 }  // namespace dezov

@@ -7,6 +7,7 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include <cstring>
+#include <stdexcept>
 
 #include "../text/TextUtil.h"
 
@@ -154,8 +155,10 @@ Status SerialiseDocument(XmlDocument& document, std::string& bytes) {
     error = document.codec().Encode(e.getMessage());
   } catch (const OutOfMemoryException&) {
     error = "out of memory";
+  } catch (const std::exception& e) {
+    error = std::string("the document could not be serialised: ") + e.what();
   } catch (...) {
-    error = "the document could not be serialised";
+    error = "the document could not be serialised: an exception of unknown type";
   }
   return Status::Invalid(error);
 }

@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <cctype>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "../text/TextUtil.h"
@@ -301,8 +303,12 @@ Status XmlParser::Parse(std::string_view bytes, const std::string& systemId,
     const std::string message = ThreadGbkCodec().Encode(e.getMessage());
     if (!message.empty()) detail += " msg:" + message + " ";
     return Status::Invalid(detail);
+  } catch (const std::bad_alloc&) {
+    error = "out of memory";
+  } catch (const std::exception& e) {
+    error = e.what();
   } catch (...) {
-    return Status::Corrupt("");
+    error = "an exception of unknown type";
   }
   if (document == nullptr) return Status::Corrupt(error.empty() ? "no document" : error);
   return Status::Ok();

@@ -77,7 +77,7 @@ TEST(WindowsStringTable, StoreOpensTheFileTheTableNamesInTheCurrentDirectory) {
   ASSERT_TRUE(store.Open(IdName(101))) << store.GetLastErrMsg();
   EXPECT_EQ(store.GetFileName(), "table-named.xml");
   EXPECT_FALSE(store.Open(IdName(102)));  // empty name: nothing to open or create
-  EXPECT_EQ(store.GetLastErrMsg(), "open xml file error");
+  EXPECT_EQ(store.GetLastErrMsg(), "open xml file error: the file name is empty");
   EXPECT_EQ(dir.EntryCount(), 1);
 
   std::string cwd;

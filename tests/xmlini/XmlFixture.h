@@ -11,12 +11,14 @@
 #include "support/TestFiles.h"
 
 class XmlStoreTest : public ::testing::Test {
- protected:
+ public:
   // A document declared gb2312 whose root holds body.
   static std::string Document(const std::string& body) {
     return "<?xml version=\"1.0\" encoding=\"gb2312\"?>\n<vornini comment=\"c\" Version=\"1.0\">" +
            body + "</vornini>";
   }
+
+ protected:
   // Writes text as it is to name and opens store on it.
   void OpenText(CXmlIni& store, const std::string& text, const std::string& name = "cfg.xml") {
     testing_support::WriteBytes(dir.File(name), text);

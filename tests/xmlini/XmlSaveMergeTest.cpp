@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -260,3 +261,183 @@ TEST_F(XmlStoreTest, ASaveGivesUpOnALockHeldTooLongAndKeepsItsChange) {
   EXPECT_EQ(WrittenAndReread(store, "S", "K"), "2");
 }
 #endif  // _WIN32
+
+// ---- Changes made on one element ---------------------------------------
+// A change by an index above 0, on the cursor's element, or an Append lands
+// on the element it was made on, found again in the file's new content; where
+// that cannot be done without guessing, the save fails with a conflict, writes
+// nothing and keeps the change.
+
+namespace {
+
+// What another program does to the file between the store's read and its
+// save: `from` replaced by `to` in the file's text, saved editor-style.
+struct DiskEdit {
+  const char* what;
+  const char* from;
+  const char* to;
+  bool conflict;
+};
+
+// The bytes the writer gives for Document(body): what a merge must leave.
+std::string WrittenForm(const TempDir& dir, const std::string& body) {
+  const std::string file = dir.File("expected.xml");
+  WriteBytes(file, XmlStoreTest::Document(body));
+  CXmlIni writer;
+  EXPECT_TRUE(writer.Open(file.c_str())) << writer.GetLastErrMsg();
+  EXPECT_TRUE(writer.WriteFile()) << writer.GetLastErrMsg();
+  return ReadBytes(file);
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  const std::size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+// Opens base, makes change, lets edit happen on disk, saves, and checks the
+// file's bytes: target replaced by changed where the save goes through, the
+// edited file as it was after a conflict naming where.
+void CheckPositionalSave(const TempDir& dir, const std::string& base,
+                         const std::function<bool(CXmlIni&)>& change, const std::string& target,
+                         const std::string& changed, const DiskEdit& edit,
+                         const std::string& where) {
+  SCOPED_TRACE(edit.what);
+  const std::string path = dir.File("cfg.xml");
+  WriteBytes(path, XmlStoreTest::Document(base));
+  CXmlIni store;
+  ASSERT_TRUE(store.Open(path.c_str())) << store.GetLastErrMsg();
+  ASSERT_TRUE(change(store));
+  const std::string edited = Replaced(base, edit.from, edit.to);
+  ReplaceByRename(path, XmlStoreTest::Document(edited));
+  if (!edit.conflict) {
+    ASSERT_TRUE(store.WriteFile()) << store.GetLastErrMsg();
+    EXPECT_EQ(ReadBytes(path), WrittenForm(dir, Replaced(edited, target, changed)));
+    return;
+  }
+  EXPECT_FALSE(store.WriteFile());
+  EXPECT_EQ(store.GetLastErrMsg().find("WriteFile Fail ( conflict: " + where + " changed on disk"),
+            0u)
+      << store.GetLastErrMsg();
+  EXPECT_EQ(ReadBytes(path), XmlStoreTest::Document(edited));
+  // The store keeps its change: once the element can be told again, it lands.
+  ReplaceByRename(path, XmlStoreTest::Document(base));
+  ASSERT_TRUE(store.WriteFile()) << store.GetLastErrMsg();
+  EXPECT_EQ(ReadBytes(path), WrittenForm(dir, Replaced(base, target, changed)));
+}
+
+}  // namespace
+
+TEST(XmlPositionalMerge, KeysAndAttributesByIndexFollowTheirElement) {
+  TempDir dir;
+  const std::string base =
+      "<S><K Value=\"first\"/><K Value=\"second\"/><K Value=\"third\"/></S><T/>";
+  const std::string target = "<K Value=\"second\"/>";
+  const DiskEdit edits[] = {
+      {"a key inserted in front", "<S>", "<S><K Value=\"new\"/>", false},
+      {"the first key removed", "<K Value=\"first\"/>", "", false},
+      {"keys reordered", "<K Value=\"first\"/><K Value=\"second\"/><K Value=\"third\"/>",
+       "<K Value=\"third\"/><K Value=\"second\"/><K Value=\"first\"/>", false},
+      {"another section changed", "<T/>", "<T a=\"1\"/><U/>", false},
+      {"the key removed", "<K Value=\"second\"/>", "", true},
+      {"the key changed", "<K Value=\"second\"/>", "<K Value=\"theirs\"/>", true},
+      {"the key doubled", "<K Value=\"third\"/>", "<K Value=\"second\"/>", true},
+  };
+  struct Operation {
+    const char* what;
+    std::function<bool(CXmlIni&)> change;
+    const char* changed;
+  } operations[] = {
+      {"SetValue", [](CXmlIni& s) { return s.SetValue("S", "K", "mine", 1); },
+       "<K Value=\"mine\"/>"},
+      {"SetAttribute", [](CXmlIni& s) { return s.SetAttribute("S\\K", "Extra", "e", 1); },
+       "<K Value=\"second\" Extra=\"e\"/>"},
+      {"RemoveAttribute", [](CXmlIni& s) { return s.RemoveAttribute("S\\K", "value", 1); },
+       "<K/>"},
+      {"several changes", [](CXmlIni& s) {
+         return s.SetValue("S", "K", "one", 1) && s.SetAttribute("S\\K", "Extra", "e", 1) &&
+                s.SetValue("S", "K", "mine", 1);
+       }, "<K Value=\"mine\" Extra=\"e\"/>"},
+  };
+  for (const Operation& operation : operations) {
+    SCOPED_TRACE(operation.what);
+    for (const DiskEdit& edit : edits)
+      CheckPositionalSave(dir, base, operation.change, target, operation.changed, edit, "S\\K[1]");
+  }
+}
+
+TEST(XmlPositionalMerge, AppendAndTheCursorFollowTheirList) {
+  TempDir dir;
+  // Two lists told apart by what they hold only.
+  const std::string base = "<L><r id=\"a\"/><r id=\"b\"/></L><L><r id=\"c\"/></L>";
+  const std::string target = "<L><r id=\"a\"/><r id=\"b\"/></L>";
+  const DiskEdit edits[] = {
+      {"a list inserted in front", "<L>", "<L><r id=\"z\"/></L><L>", false},
+      {"the lists reordered", base.c_str(), "<L><r id=\"c\"/></L><L><r id=\"a\"/><r id=\"b\"/></L>",
+       false},
+      {"the other list removed", "<L><r id=\"c\"/></L>", "", false},
+      {"the list removed", "<L><r id=\"a\"/><r id=\"b\"/></L>", "", true},
+      {"a list inserted and this one changed", "<L><r id=\"a\"/>",
+       "<L><r id=\"z\"/></L><L><r id=\"a\"/><r id=\"y\"/>", true},
+  };
+  struct Operation {
+    const char* what;
+    std::function<bool(CXmlIni&)> change;
+    const char* changed;
+  } operations[] = {
+      {"Append and Set", [](CXmlIni& s) { return s.Append("L\\r") && s.Set("id", "mine"); },
+       "<L><r id=\"a\"/><r id=\"b\"/><r id=\"mine\"/></L>"},
+      {"Locate and Set", [](CXmlIni& s) { return s.Locate("L", "r") && s.Set("owner", "me"); },
+       "<L owner=\"me\"><r id=\"a\"/><r id=\"b\"/></L>"},
+      {"Append below an appended record",
+       [](CXmlIni& s) {
+         return s.Append("L\\r") && s.Set("id", "mine") && s.Append("L\\r\\sub") &&
+                s.Set("n", "1");
+       },
+       "<L><r id=\"a\"><sub n=\"1\"/></r><r id=\"b\"/><r id=\"mine\"/></L>"},
+  };
+  for (const Operation& operation : operations) {
+    SCOPED_TRACE(operation.what);
+    for (const DiskEdit& edit : edits)
+      CheckPositionalSave(dir, base, operation.change, target, operation.changed, edit, "L");
+  }
+}
+
+// Elements with the same attributes are told apart by what they hold, or by
+// their place where nothing moved among them; where neither tells, a conflict.
+TEST(XmlPositionalMerge, ElementsWithTheSameAttributesAreToldApartOrRefused) {
+  TempDir dir;
+  const auto appendMine = [](CXmlIni& s) { return s.Append("L\\r") && s.Set("id", "mine"); };
+  const auto setOwner = [](CXmlIni& s) { return s.Locate("L", "r") && s.Set("owner", "me"); };
+  const auto setSecond = [](CXmlIni& s) { return s.SetValue("S", "K", "mine", 1); };
+  const std::string same = "<L><r/></L><L><r/></L><T/>";
+  const std::string differ = "<L><r id=\"a\"/></L><L><r id=\"c\"/></L>";
+  struct Case {
+    std::string base;
+    std::function<bool(CXmlIni&)> change;
+    std::string target, changed;
+    DiskEdit edit;
+    std::string where;
+  } cases[] = {
+      {same, appendMine, "<L><r/></L>", "<L><r/><r id=\"mine\"/></L>",
+       {"identical lists, another section changed", "<T/>", "<T a=\"1\"/>", false}, ""},
+      {same, appendMine, "<L><r/></L>", "<L><r/><r id=\"mine\"/></L>",
+       {"identical lists, one more inserted", "<L>", "<L><r/></L><L>", true}, "L"},
+      {differ, setOwner, "<L><r id=\"a\"/><r id=\"t\"/></L>",
+       "<L owner=\"me\"><r id=\"a\"/><r id=\"t\"/></L>",
+       {"a record added in place", "<r id=\"a\"/>", "<r id=\"a\"/><r id=\"t\"/>", false}, ""},
+      {differ, setOwner, "<L><r id=\"a\"/></L>", "<L owner=\"me\"><r id=\"a\"/></L>",
+       {"lists swapped and this one changed", differ.c_str(),
+        "<L><r id=\"c\"/></L><L><r id=\"a\"/><r id=\"t\"/></L>", true},
+       "L"},
+      {"<S><K Value=\"x\"/><K Value=\"x\"/></S><T/>", setSecond, "<K Value=\"x\"/></S>",
+       "<K Value=\"mine\"/></S>", {"identical keys, another section changed", "<T/>", "<U/>", false},
+       ""},
+      {"<S><K Value=\"x\"/><K Value=\"x\"/></S>", setSecond, "<K Value=\"x\"/></S>",
+       "<K Value=\"mine\"/></S>", {"identical keys, the first removed", "<K Value=\"x\"/>", "", true},
+       "S\\K[1]"},
+  };
+  for (const Case& c : cases)
+    CheckPositionalSave(dir, c.base, c.change, c.target, c.changed, c.edit, c.where);
+}

@@ -133,11 +133,12 @@ TEST_F(XmlStoreTest, PathsMatchIgnoringCaseWithEqualLengthAndNoBacktracking) {
   EXPECT_FALSE(store.HaveNode("\\a"));
   EXPECT_FALSE(store.HaveNode("vornini"));  // the root is never named
   store.Open("");                           // fails, leaving an error text
+  const std::string error = store.GetLastErrMsg();
   std::vector<std::string> keys;
   EXPECT_FALSE(store.HaveNode("") || store.HaveNode(nullptr) || store.SetAttribute("", "a", "v") ||
-               store.GetKeysInSection("", keys) ||
-               store.RemoveSection("") || store.Append("") || store.ClearAttribute(""));
-  EXPECT_EQ(store.GetLastErrMsg(), "open xml file error");  // the empty path keeps it
+               store.GetKeysInSection("", keys) || store.RemoveSection("") || store.Append("") ||
+               store.ClearAttribute("") || store.RemoveAttribute("", "a") || store.Locate("", ""));
+  EXPECT_EQ(store.GetLastErrMsg(), error);  // the empty path keeps it
   EXPECT_FALSE(store.HaveNode("missing"));
   EXPECT_EQ(store.GetLastErrMsg(), "");  // any other path clears it
 }
@@ -155,18 +156,34 @@ TEST_F(XmlStoreTest, ElementsAreNeverCreatedDeeperThanTheLimit) {
   EXPECT_EQ(WrittenAndReread(store, deep.c_str(), "k"), "v");
 }
 
-// Names the DOM refuses raise its exception, which can still be caught and
-// read after the last store died while it propagated.
+// Names the DOM refuses raise its exception and change nothing, not even the
+// elements before the refused one; the exception can still be caught and read
+// after the last store died while it propagated.
 TEST(XmlStoreDom, NamesTheDomRefusesRaiseItsExceptionThatOutlivesTheStores) {
   testing_support::TempDir dir;
-  testing_support::WriteBytes(dir.File("cfg.xml"), "<vornini/>");
+  testing_support::WriteBytes(dir.File("cfg.xml"), "<vornini><S/></vornini>");
   std::string message;
   try {
     CXmlIni store;
     ASSERT_TRUE(store.Open(dir.File("cfg.xml").c_str()));
     EXPECT_THROW(store.SetValue("", "k", "v"), xercesc::DOMException);
     EXPECT_THROW(store.SetValue("1abc", "k", "v"), xercesc::DOMException);
-    EXPECT_FALSE(store.HaveNode("1abc"));
+    EXPECT_THROW(store.SetValue("New\\1abc", "k", "v"), xercesc::DOMException);
+    EXPECT_THROW(store.SetAttribute("New\\K", "1bad", "v"), xercesc::DOMException);
+    EXPECT_THROW(store.SetAttribute("S", "1bad", "v"), xercesc::DOMException);
+    EXPECT_THROW(store.Append("New\\9r"), xercesc::DOMException);
+    ASSERT_TRUE(store.Locate("S", ""));
+    EXPECT_THROW(store.Set("1bad", "v"), xercesc::DOMException);
+    EXPECT_FALSE(store.HaveNode("1abc") || store.HaveNode("New"));
+    EXPECT_FALSE(store.HaveAttribute("S", "1bad"));
+    // Nothing of them was logged or written: a save leaves the document as it was.
+    testing_support::WriteBytes(dir.File("cfg.xml"), "<vornini><S/><T/></vornini>");
+    EXPECT_TRUE(store.WriteFile()) << store.GetLastErrMsg();
+    CXmlIni reread;
+    ASSERT_TRUE(reread.Open(dir.File("cfg.xml").c_str()));
+    std::vector<std::string> sections;
+    ASSERT_TRUE(reread.GetSections(sections));
+    EXPECT_EQ(sections, (std::vector<std::string>{"S", "T"}));
     store.SetValue("9bad", "k", "v");
   } catch (const xercesc::DOMException& error) {
     message.assign(error.getMessage() ? "message" : "none");
