@@ -11,9 +11,11 @@
 // directory), which is removed with the last of them. A child process made
 // by fork does not use its parent's instance (events would go to the parent's
 // thread, and a removal there would end the parent's watch): it makes its own.
+// A fork waits until no other thread holds the instance's locks.
 #include "../FileWatch.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
 #ifdef __linux__
 #include <sys/inotify.h>
@@ -59,10 +61,18 @@ constexpr std::uint32_t kMask = IN_CLOSE_WRITE | IN_MODIFY | IN_ATTRIB | IN_CREA
 // directory watch descriptor.
 class Hub {
  public:
-  // Never destroyed: a watch may outlive static destruction at exit.
+  // Never destroyed: a watch may outlive static destruction at exit. A fork
+  // while another thread holds the locks would leave them held for good in
+  // the child: fork waits until it can take them.
   static Hub& Instance() {
-    static Hub* const hub = new Hub;
-    return *hub;
+    static const bool made = [] {
+      shared_ = new Hub;
+      ::pthread_atfork([] { shared_->LockForFork(); }, [] { shared_->UnlockAfterFork(); },
+                       [] { shared_->UnlockAfterFork(); });
+      return true;
+    }();
+    (void)made;
+    return *shared_;
   }
 
   // A new watch: starts the instance for the first one, then attaches it.
@@ -114,6 +124,15 @@ class Hub {
 
  private:
   Hub() = default;
+
+  void LockForFork() {
+    lifecycle_.lock();
+    mutex_.lock();
+  }
+  void UnlockAfterFork() {
+    mutex_.unlock();
+    lifecycle_.unlock();
+  }
 
   void CloseLocked() {
     for (int* fd : {&notify_, &stopRead_, &stopWrite_}) {
@@ -258,6 +277,7 @@ class Hub {
   }
 #endif
 
+  static inline Hub* shared_ = nullptr;
   std::mutex lifecycle_;  // orders Join, Leave and Refresh; taken before mutex_
   std::mutex mutex_;      // everything below, and the watches' guarded members
   int users_ = 0;

@@ -433,6 +433,39 @@ TEST_F(DeployWatchTest, ThreeHundredWatchersShareOneNotificationInstance) {
   EXPECT_EQ(InotifyDescriptors(), before);
 }
 
+// A child made by fork while the parent watches makes an instance of its own
+// in place of its copy of the parent's (which it closes), and its watch of the
+// same folder, ended there, leaves the parent's working.
+TEST_F(DeployWatchTest, AForkedChildWatchesOnItsOwnAndLeavesTheParentsWatch) {
+  const std::string other = dir.File("other.xml");
+  WriteBytes(file, Description(1));
+  WriteBytes(other, Description(1));
+  dezov::DeployWatch watch(file);
+  const int before = InotifyDescriptors();
+  const int succeeded = RunInChildren(
+      1,
+      [&](int) {
+        dezov::DeployWatch inChild(other);
+        if (!inChild.PollReason().empty() || InotifyDescriptors() != before) return 1;
+        // This thread, the watcher's, and a reader of the child's own instance.
+        const auto tasks = std::distance(fs::directory_iterator("/proc/self/task"), {});
+        if (tasks != 3) return 2;
+        WriteBytes(other, Description(2));
+        const auto giveUp = Clock::now() + std::chrono::seconds(5);
+        while (Trade(inChild) != "TA_2" && Clock::now() < giveUp)
+          std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return Trade(inChild) == "TA_2" ? 0 : 3;
+      },
+      std::chrono::seconds(30));
+  EXPECT_EQ(succeeded, 1);
+  WriteBytes(file, Description(3));
+  const auto giveUp = Clock::now() + std::chrono::seconds(5);
+  while (Trade(watch) != "TA_3" && Clock::now() < giveUp)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(Trade(watch), "TA_3");
+  EXPECT_EQ(watch.PollReason(), "");
+}
+
 // Where the system refuses an inotify instance (here: no descriptor left),
 // the watcher says it polls, and finds changes by its stamp check; once
 // descriptors are free again, it is notified again. In a child process, whose
