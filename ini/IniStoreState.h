@@ -40,7 +40,7 @@ class IniStoreState {
   std::string readPath;              // the file last read or written whole
   platform::FileStamp readStamp;     // that file as the store saw it then
   std::vector<IniRemoval> removals;  // since then
-  std::string lastError;  // why the last Open or write failed; empty after success
+  std::string lastError;  // what GetLastErrMsg gives: why the last refusal happened
 };
 
 // Hands the parser the text of a store's source (a file's pieces as they are
