@@ -34,15 +34,18 @@ constexpr int kMostQuietWaitMs = 200;  // a file written without pause is loaded
 }  // namespace
 
 bool LoadDeployment(const std::string& fileName, CKdDeploy& resolver, std::string& error) {
-  // The store would create a missing file with its default document.
-  if (!platform::FileExists(fileName)) {
-    error = "cannot read '" + fileName + "': no such file";
+  // A reader reads bytes: opening the file as a store would create a missing
+  // one (also one removed between a check and the open).
+  std::string bytes;
+  const Status read = platform::ReadWholeFile(fileName, bytes);
+  if (!read.ok()) {
+    error = read.IsNotFound() ? "cannot read '" + fileName + "': no such file" : read.message();
     return false;
   }
   CKdDeploy loaded;
   {
     CXmlIni store;
-    if (!store.Open(fileName.c_str())) {
+    if (!store.OpenBuffer(bytes.data(), bytes.size())) {
       error = "cannot load '" + fileName + "': " + store.GetLastErrMsg();
       return false;
     }
@@ -120,9 +123,18 @@ struct DeployWatch::State {
     }
   }
 
+  // Notes whether the system reports changes, for PollReason.
+  void NotePolling() {
+    std::string reason = watch.pollReason();
+    if (!reason.empty()) reason = "changes are found by a check every half second: " + reason;
+    std::lock_guard<std::mutex> lock(errorMutex);
+    if (pollReason != reason) pollReason.swap(reason);
+  }
+
   void Run() {
     while (!stopping.load()) {
       const platform::FileWatch::Event event = watch.Wait(kStampCheckMs);
+      NotePolling();
       if (stopping.load()) return;
       const bool changed = event == platform::FileWatch::Event::kChanged;
       if (changed && !WaitForQuiet()) continue;
@@ -136,8 +148,9 @@ struct DeployWatch::State {
   platform::FileWatch watch;
   std::shared_ptr<const CKdDeploy> current;  // read and written with std::atomic_load/store
   std::atomic<std::uint64_t> generation{0};
-  mutable std::mutex errorMutex;
+  mutable std::mutex errorMutex;  // guards lastError and pollReason
   std::string lastError;
+  std::string pollReason;
   std::atomic<bool> stopping{false};
   bool tried = false;             // watcher thread only, after the first load
   platform::FileStamp lastTried;  // stamp of the file last loaded or refused
@@ -146,6 +159,7 @@ struct DeployWatch::State {
 
 DeployWatch::DeployWatch(const std::string& fileName, Callback callback)
     : state_(std::make_unique<State>(fileName, std::move(callback))) {
+  state_->NotePolling();
   state_->Check(false, false);
   if (!state_->tried) {
     // The file changed while it loaded: one more try, after it settles.
@@ -170,6 +184,11 @@ std::uint64_t DeployWatch::Generation() const { return state_->generation.load()
 std::string DeployWatch::LastError() const {
   std::lock_guard<std::mutex> lock(state_->errorMutex);
   return state_->lastError;
+}
+
+std::string DeployWatch::PollReason() const {
+  std::lock_guard<std::mutex> lock(state_->errorMutex);
+  return state_->pollReason;
 }
 
 const std::string& DeployWatch::FileName() const { return state_->fileName; }

@@ -44,6 +44,10 @@ class DEZOV20_API DeployWatch {
   std::uint64_t Generation() const;
   // Why the last load failed; empty when it succeeded.
   std::string LastError() const;
+  // Empty while the system reports the file's changes; otherwise why not
+  // (it refused a notification or a watch of the folder): changes are then
+  // found by the half-second check alone.
+  std::string PollReason() const;
   // The file watched, as given.
   const std::string& FileName() const;
 
@@ -54,7 +58,8 @@ class DEZOV20_API DeployWatch {
 
 // Loads the description in the XML file fileName into resolver, replacing what
 // it held; false with the reason in error when the file cannot be read, is no
-// XML store, or holds no deployment (resolver then unchanged).
+// XML store, or holds no deployment (resolver then unchanged). Only reads:
+// a missing file is a reason, never made.
 DEZOV20_API bool LoadDeployment(const std::string& fileName, CKdDeploy& resolver,
                                 std::string& error);
 

@@ -2,7 +2,9 @@
 // reports changes in the file's directory (inotify on Linux, change
 // notifications on Windows) and a waiting thread can be woken to stop.
 // Where the OS offers no notification, Wait simply times out, and the caller's
-// own check of the file at each timeout finds the change.
+// own check of the file at each timeout finds the change. On Linux every
+// watch of the process shares one inotify instance and one thread reading it
+// (see posix/FileWatch.cpp); on Windows each watch has its own notification.
 #ifndef DEZOV20_PLATFORM_FILE_WATCH_H
 #define DEZOV20_PLATFORM_FILE_WATCH_H
 
@@ -33,6 +35,10 @@ class FileWatch {
   void Wake();
   // True when the OS reports changes; false when only timeouts end a Wait.
   bool notifies() const;
+  // Why only timeouts end a Wait (the OS refused a notification or a watch of
+  // the directory, with its reason); empty while it reports changes. Asked
+  // by the thread that waits.
+  std::string pollReason() const;
 
  private:
   struct Impl;  // one per platform

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "../Status.h"
 
 namespace dezov {
 namespace platform {
@@ -14,6 +15,7 @@ struct FileWatch::Impl {
   std::string directory;
   HANDLE wake = nullptr;
   HANDLE change = INVALID_HANDLE_VALUE;
+  DWORD refused = 0;  // the error of the last failed attempt to watch
 
   ~Impl() {
     if (change != INVALID_HANDLE_VALUE) ::FindCloseChangeNotification(change);
@@ -26,6 +28,7 @@ struct FileWatch::Impl {
     change = ::FindFirstChangeNotificationA(
         directory.c_str(), FALSE,
         FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE);
+    refused = change == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
   }
 };
 
@@ -64,6 +67,12 @@ void FileWatch::Wake() {
 }
 
 bool FileWatch::notifies() const { return impl_->change != INVALID_HANDLE_VALUE; }
+
+std::string FileWatch::pollReason() const {
+  if (impl_->change != INVALID_HANDLE_VALUE) return std::string();
+  return OsError("cannot watch the folder", impl_->directory, static_cast<int>(impl_->refused))
+      .message();
+}
 
 }  // namespace platform
 }  // namespace dezov

@@ -9,7 +9,9 @@
 // example checks clean, and a description that checks clean loads exactly
 // what it holds. With DEZOV20_WRITE_GOLDEN set, the expected files are
 // rewritten from what the check finds (review the difference before keeping it).
-// Last the watcher: changes published, bad files kept out, prompt stops.
+// Last the watcher: changes published, bad files kept out, prompt stops,
+// readers that never make a file, and one notification instance for hundreds
+// of watchers (and a watcher that says it polls when the system refuses one).
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -21,6 +23,17 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "support/ChildProcesses.h"
+#endif
 
 #include "DeployCheck.h"
 #include "DeployFixture.h"
@@ -323,5 +336,169 @@ TEST_F(DeployWatchTest, StopsPromptlyWhileWaitingOrWatchingAMissingFile) {
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(100)) << path;
   }
 }
+
+#ifndef _WIN32
+// A writer removes the file and makes it again with exclusive creation, 2,000
+// times, while a watcher and two loading threads read it: had a reader made
+// the file while it was gone, the writer's creation would find it there.
+TEST_F(DeployWatchTest, ReadersNeverMakeTheFileTheyRead) {
+  const std::string bytes = Description(1);
+  WriteBytes(file, bytes);
+  dezov::DeployWatch watch(file);
+  std::atomic<bool> done{false};
+  std::atomic<long> loads{0}, refusedAsMissing{0};
+  std::vector<std::thread> readers;
+  for (int r = 0; r < 2; ++r)
+    readers.emplace_back([&] {
+      while (!done.load()) {
+        CKdDeploy resolver;
+        std::string error;
+        if (dezov::LoadDeployment(file, resolver, error)) ++loads;
+        else if (error.find("no such file") != std::string::npos) ++refusedAsMissing;
+      }
+    });
+  int foundThere = 0;
+  for (int cycle = 0; cycle < 2000; ++cycle) {
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+    fs::remove(file);
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      foundThere += errno == EEXIST;
+      continue;
+    }
+    const bool written = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    ::close(fd);
+    ASSERT_TRUE(written);
+  }
+  fs::remove(file);
+  done.store(true);
+  for (std::thread& reader : readers) reader.join();
+  EXPECT_EQ(foundThere, 0);
+  EXPECT_GT(loads.load(), 0);
+  EXPECT_GT(refusedAsMissing.load(), 0);
+  EXPECT_TRUE(AwaitError(watch, "no such file")) << watch.LastError();
+  EXPECT_FALSE(Exists(file));
+}
+#endif
+
+#ifdef __linux__
+// The inotify descriptors this process holds.
+int InotifyDescriptors() {
+  int count = 0;
+  for (const fs::directory_entry& entry : fs::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    count += fs::read_symlink(entry.path(), error).string() == "anon_inode:inotify";
+  }
+  return count;
+}
+
+// 300 watchers, ten to a folder (watches of one folder share the system's
+// watch of it): one inotify instance, and each watcher sees its file change,
+// also after the other watchers of its folder ended. The last watcher ends
+// the instance.
+TEST_F(DeployWatchTest, ThreeHundredWatchersShareOneNotificationInstance) {
+  constexpr int kWatchers = 300;
+  const int before = InotifyDescriptors();
+  std::vector<std::string> files;
+  std::vector<std::unique_ptr<dezov::DeployWatch>> watches;
+  for (int i = 0; i < kWatchers; ++i) {
+    const std::string folder = dir.File("f" + std::to_string(i / 10));
+    fs::create_directories(folder);
+    files.push_back(folder + "/deploy" + std::to_string(i % 10) + ".xml");
+    WriteBytes(files.back(), Description(1));
+    watches.push_back(std::make_unique<dezov::DeployWatch>(files.back()));
+  }
+  EXPECT_EQ(InotifyDescriptors(), before + 1);
+  // Changes reach every watcher; then the first half of each folder's watchers
+  // end, and changes still reach the rest.
+  for (int round = 2; round <= 3; ++round) {
+    for (int i = 0; i < kWatchers; ++i)
+      if (watches[i]) WriteBytes(files[i], Description(round));
+    // (A watcher may also have reloaded the same content once, for events
+    // of its file's creation read after it started: wait for the answer.)
+    const std::string answer = "TA_" + std::to_string(round);
+    const auto giveUp = Clock::now() + std::chrono::seconds(20);
+    for (int i = 0; i < kWatchers; ++i) {
+      if (!watches[i]) continue;
+      while (Trade(*watches[i]) != answer && Clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      ASSERT_EQ(Trade(*watches[i]), answer) << files[i] << ": " << watches[i]->LastError();
+      EXPECT_EQ(watches[i]->PollReason(), "");
+    }
+    for (int i = 0; i < kWatchers; ++i)
+      if (i % 10 < 5) watches[i].reset();
+  }
+  watches.clear();
+  EXPECT_EQ(InotifyDescriptors(), before);
+}
+
+// A child made by fork while the parent watches makes an instance of its own
+// in place of its copy of the parent's (which it closes), and its watch of the
+// same folder, ended there, leaves the parent's working.
+TEST_F(DeployWatchTest, AForkedChildWatchesOnItsOwnAndLeavesTheParentsWatch) {
+  const std::string other = dir.File("other.xml");
+  WriteBytes(file, Description(1));
+  WriteBytes(other, Description(1));
+  dezov::DeployWatch watch(file);
+  const int before = InotifyDescriptors();
+  const int succeeded = RunInChildren(
+      1,
+      [&](int) {
+        dezov::DeployWatch inChild(other);
+        if (!inChild.PollReason().empty() || InotifyDescriptors() != before) return 1;
+        // This thread, the watcher's, and a reader of the child's own instance.
+        const auto tasks = std::distance(fs::directory_iterator("/proc/self/task"), {});
+        if (tasks != 3) return 2;
+        WriteBytes(other, Description(2));
+        const auto giveUp = Clock::now() + std::chrono::seconds(5);
+        while (Trade(inChild) != "TA_2" && Clock::now() < giveUp)
+          std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return Trade(inChild) == "TA_2" ? 0 : 3;
+      },
+      std::chrono::seconds(30));
+  EXPECT_EQ(succeeded, 1);
+  WriteBytes(file, Description(3));
+  const auto giveUp = Clock::now() + std::chrono::seconds(5);
+  while (Trade(watch) != "TA_3" && Clock::now() < giveUp)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(Trade(watch), "TA_3");
+  EXPECT_EQ(watch.PollReason(), "");
+}
+
+// Where the system refuses an inotify instance (here: no descriptor left),
+// the watcher says it polls, and finds changes by its stamp check; once
+// descriptors are free again, it is notified again. In a child process, whose
+// descriptor limit may be lowered.
+TEST_F(DeployWatchTest, AWatcherSaysWhenItCanOnlyPoll) {
+  WriteBytes(file, Description(1));
+  const int succeeded = RunInChildren(
+      1,
+      [&](int) {
+        struct rlimit limit;
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 10;
+        const struct rlimit normal = limit;
+        const int lowestFree = ::dup(0);
+        if (lowestFree < 0) return 11;
+        ::close(lowestFree);
+        limit.rlim_cur = static_cast<rlim_t>(lowestFree);  // no descriptor can be opened
+        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) return 12;
+        dezov::DeployWatch watch(file);
+        const std::string reason = watch.PollReason();
+        const bool unread = watch.Current() == nullptr && !watch.LastError().empty();
+        ::setrlimit(RLIMIT_NOFILE, &normal);
+        if (reason.find(std::strerror(EMFILE)) == std::string::npos) return 1;
+        if (!unread) return 2;
+        WriteBytes(file, Description(2));  // the unchanged file is not read again
+        if (!AwaitGeneration(watch, 1, 3000) || Trade(watch) != "TA_2") return 3;
+        const auto giveUp = Clock::now() + std::chrono::seconds(3);
+        while (!watch.PollReason().empty() && Clock::now() < giveUp)
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return watch.PollReason().empty() ? 0 : 4;
+      },
+      std::chrono::seconds(30));
+  EXPECT_EQ(succeeded, 1);
+}
+#endif
 
 }  // namespace
