@@ -180,6 +180,9 @@ TEST_F(ToolConventionsTest, AValueOfADashComesFromStandardInputExactly) {
   EXPECT_EQ(notUtf8.status, 2);
   EXPECT_NE(notUtf8.err.find("VALUE is not valid UTF-8 text (byte 0xFF at offset 0)"),
             std::string::npos) << notUtf8.err;
+  const ToolResult nul = setFrom({"ini", ini, "set", "S", "K", "-"}, std::string("a\0b", 3));
+  EXPECT_EQ(nul.status, 2);
+  EXPECT_NE(nul.err.find("NUL byte (offset 1)"), std::string::npos) << nul.err;
   EXPECT_EQ(ReadBytes(ini), "[S]\nK=\n");
 }
 

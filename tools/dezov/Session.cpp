@@ -101,6 +101,11 @@ std::string ValueArgument(const std::string& argument) {
     bytes.pop_back();
     if (!bytes.empty() && bytes.back() == '\r') bytes.pop_back();
   }
+  // The stores take C strings: a NUL would silently cut the value.
+  const std::size_t nul = bytes.find('\0');
+  if (nul != std::string::npos)
+    throw Failure("VALUE: standard input holds a NUL byte (offset " + std::to_string(nul) +
+                  "), which no stored value can");
   return bytes;
 }
 

@@ -63,7 +63,8 @@ bool IsMissingFile(const std::string& path);
 
 // A VALUE argument as typed, or for "-" standard input's bytes with one
 // trailing line end ("\n" or "\r\n") dropped, as a shell's $(...) would
-// drop it; throws a Failure when standard input cannot be read.
+// drop it; throws a Failure when standard input cannot be read or holds a
+// NUL byte.
 std::string ValueArgument(const std::string& argument);
 
 // text in double quotes, for messages.
