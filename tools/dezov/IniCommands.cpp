@@ -105,7 +105,7 @@ int Set(Session& session, const IniArgs& args) {
   if (!store.SetValue(section.c_str(), key.c_str(), value.c_str())) {
     const std::string reason = store.GetLastErrMsg();
     throw Failure("cannot store " + KeyText(args.section, args.key) + ": " +
-                  (reason.empty() ? "the line would not read back the same" : session.Shown(reason)));
+                  (reason.empty() ? "the line would not read back the same" : session.Reason(reason)));
   }
   WriteIniFile(store, args.file);
   return kExitOk;

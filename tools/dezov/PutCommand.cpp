@@ -32,12 +32,7 @@ std::string ShownReason(const Session& session, const std::string& file,
     if (!shown.empty()) shown += '\n';
     const bool named = line.compare(0, file.size(), file) == 0;
     const std::string rest = named ? line.substr(file.size()) : line;
-    std::string text;
-    try {
-      text = session.Shown(rest);
-    } catch (const ToolError&) {
-      text = rest;  // a reason is shown even when the terminal lacks a character
-    }
+    const std::string text = session.Reason(rest);
     shown += (named ? file : std::string()) + text;
   }
   return shown;

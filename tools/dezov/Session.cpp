@@ -60,6 +60,14 @@ std::string Session::Shown(const std::string& stored) const {
   return raw ? stored : terminal_.FromUtf8(Utf8(stored));
 }
 
+std::string Session::Reason(const std::string& stored) const {
+  try {
+    return Shown(stored);
+  } catch (const ToolError&) {
+    return stored;
+  }
+}
+
 std::string Session::Json(const std::string& stored) const { return JsonString(Utf8(stored)); }
 
 std::string Session::Json(const std::vector<std::string>& stored) const {

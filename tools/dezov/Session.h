@@ -30,6 +30,9 @@ class Session {
   std::string Name(const std::string& argument, const std::string& what) const;
   // The store's text as the terminal shows it (as stored with --raw).
   std::string Shown(const std::string& stored) const;
+  // A reason a store gave, as the terminal shows it; as given when it does not
+  // convert (it may name a file in the file system's bytes).
+  std::string Reason(const std::string& stored) const;
   // The store's text as UTF-8 (with --raw it must be UTF-8 already).
   std::string Utf8(const std::string& stored) const;
   // The store's text as a JSON string.

@@ -41,7 +41,7 @@ std::string At(const std::string& where, int index) {
 
 std::string WhyNotSet(const Session& session, CXmlIni& store) {
   const std::string error = store.GetLastErrMsg();
-  return error.empty() ? "no such element (only index 0 is created)" : session.Shown(error);
+  return error.empty() ? "no such element (only index 0 is created)" : session.Reason(error);
 }
 
 int Get(Session& session, const XmlArgs& args) {
