@@ -42,6 +42,10 @@ bool CXmlIni::WriteFile() {
     strLastErrMsg = "WriteFile Fail ( pXMLDoc = NULL )";
     return false;
   }
+  if (strFileName.empty()) {
+    strLastErrMsg = "WriteFile Fail ( no file to write: the store was opened from memory )";
+    return false;
+  }
   std::shared_ptr<dezov::XmlDocument> merged;
   dezov::platform::FileStamp written;
   const Status status = dezov::platform::SaveLocked(

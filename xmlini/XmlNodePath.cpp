@@ -42,3 +42,11 @@ void* CXmlIni::FindElement(const char* path, int index, bool create) {
 bool CXmlIni::HaveNode(const char* path, int index) {
   return FindElement(path, index, false) != nullptr;
 }
+
+bool CXmlIni::HaveKey(const char* section, const char* key, int index) {
+  if (dezov::OrEmpty(key)[0] == '\0') {  // would name the section itself
+    strLastErrMsg.clear();
+    return false;
+  }
+  return FindElement(dezov::KeyPath(section, key).c_str(), index, false) != nullptr;
+}

@@ -29,16 +29,17 @@ bool CreateDefaultDocument(const std::string& fileName) {
   return created.ok() || created.IsAlreadyExists();
 }
 
-// Parses the bytes of fileName into a document that keeps them.
-Status ParseFile(std::string bytes, const std::string& fileName,
-                 std::shared_ptr<XmlDocument>& document) {
+// Parses bytes into a document that knows the line of each element; one
+// parsed from the file fileName (not from memory: "") keeps the bytes too.
+Status ParseDocument(std::string bytes, const std::string& fileName,
+                     std::shared_ptr<XmlDocument>& document) {
   xercesc::DOMDocument* parsed = nullptr;
   std::vector<std::uint32_t> lines;
-  Status status = ParseXml(bytes, fileName, parsed, lines);
+  Status status = ParseXml(bytes, fileName.empty() ? "memory" : fileName, parsed, lines);
   if (!status.ok()) return status;
   document = HoldDocument(std::make_unique<XmlDocument>(parsed));
   document->KeepElementLines(std::move(lines));
-  document->KeepSource(fileName, std::move(bytes));
+  if (!fileName.empty()) document->KeepSource(fileName, std::move(bytes));
   return status;
 }
 
@@ -88,6 +89,15 @@ std::string CXmlIni::GetLastErrMsg() { return strLastErrMsg; }
 
 void CXmlIni::ResetContent() {}
 
+bool CXmlIni::OpenBuffer(const char* data, std::size_t size) {
+  strLastErrMsg.clear();
+  if (data == nullptr && size != 0) {
+    strLastErrMsg = "An error occurred during parsing Message: no bytes at a null address";
+    return false;
+  }
+  return OpenBytes(std::string(data == nullptr ? "" : data, size), std::string());
+}
+
 bool CXmlIni::OpenResolvedName(const char* fileName) {
   strLastErrMsg.clear();
   std::string name;
@@ -97,12 +107,6 @@ bool CXmlIni::OpenResolvedName(const char* fileName) {
     if (!dezov::CreateDefaultDocument(name)) strLastErrMsg = "open xml file error";
     return false;
   }
-  const dezov::Status& library = dezov::StartXmlLibrary();
-  if (!library.ok()) {
-    strLastErrMsg = "cannot parse " + name + ": the XML library did not start (" +
-                    library.message() + ")";
-    return false;
-  }
   std::string bytes;
   dezov::platform::FileStamp stamp;
   const dezov::Status read = dezov::platform::ReadWholeFile(name, bytes, &stamp);
@@ -110,15 +114,30 @@ bool CXmlIni::OpenResolvedName(const char* fileName) {
     strLastErrMsg = dezov::OpenFailureText(dezov::Status::IOError(read.message()));
     return false;
   }
-  // A document that is exactly the parse of these bytes is used as it is:
-  // this store's own when no copy shares it, or one no store uses any more.
+  if (!OpenBytes(std::move(bytes), name)) return false;
+  pXMLDoc->fileStamp() = stamp;
+  return true;
+}
+
+bool CXmlIni::OpenBytes(std::string bytes, const std::string& name) {
+  const dezov::Status& library = dezov::StartXmlLibrary();
+  if (!library.ok()) {
+    strLastErrMsg = "cannot parse " + (name.empty() ? std::string("the document in memory") : name) +
+                    ": the XML library did not start (" + library.message() + ")";
+    return false;
+  }
+  // A document that is exactly the parse of these bytes of this file is used
+  // as it is: this store's own when no copy shares it, or one no store uses any
+  // more. Documents from memory are never kept for reuse.
   std::shared_ptr<dezov::XmlDocument> document;
-  if (pXMLDoc && pXMLDoc.use_count() == 1 && pXMLDoc->IsUnchangedParseOf(name, bytes))
-    document = pXMLDoc;
-  else
-    document = dezov::TakeKeptDocument(name, bytes);
+  if (!name.empty()) {
+    if (pXMLDoc && pXMLDoc.use_count() == 1 && pXMLDoc->IsUnchangedParseOf(name, bytes))
+      document = pXMLDoc;
+    else
+      document = dezov::TakeKeptDocument(name, bytes);
+  }
   if (document == nullptr) {
-    const dezov::Status status = dezov::ParseFile(std::move(bytes), name, document);
+    const dezov::Status status = dezov::ParseDocument(std::move(bytes), name, document);
     if (!status.ok()) {
       strLastErrMsg = dezov::OpenFailureText(status);
       return false;
@@ -130,7 +149,6 @@ bool CXmlIni::OpenResolvedName(const char* fileName) {
     strLastErrMsg = "XML Root IXMLElement Invalid " + strFileName;
     return false;
   }
-  document->fileStamp() = stamp;
   ResetCursor();  // it points into the earlier document, which may die here
   pXMLDoc = std::move(document);
   strFileName = name;
