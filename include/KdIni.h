@@ -91,6 +91,9 @@ class DEZOV20_API CKdIni {
   // Saves a modified store, then reads name (created empty when missing);
   // false when the file can be neither read nor created.
   bool Open(const char* name);
+  // Saves a modified store as Open does, then reads the INI text
+  // data[0, size) as Open reads a file; afterwards the store has no file name.
+  bool OpenBuffer(const char* data, std::size_t size);
   // Open of the current directory joined with name.
   bool OpenAtExeDirectory(const char* name);
   // Writes a modified store over its file atomically, merged with changes
@@ -100,6 +103,10 @@ class DEZOV20_API CKdIni {
   bool WriteFile();
   // Deletes every section and tail line; keeps the file name and flag.
   void ResetContent();
+  // Why the last failed operation failed, naming the file (or section and
+  // key) and the cause, with the system's reason for I/O. Open, OpenBuffer,
+  // OpenAtExeDirectory and WriteFile clear it when they start.
+  std::string GetLastErrMsg();
 
   // Value of the first matching key, or defaultText when absent.
   std::string GetValue(const char* section, const char* key, const char* defaultText = "");
@@ -114,6 +121,8 @@ class DEZOV20_API CKdIni {
   bool RemoveKey(const char* section, const char* key);
   // Removes the first matching section with all its keys.
   bool RemoveSection(const char* section);
+  // True when the first matching section has a key named key (never creates).
+  bool HaveKey(const char* section, const char* key);
   // Appends every section name, in order, to sections.
   bool GetSections(std::vector<std::string>& sections);
   // Replaces keys with the key names of the first matching section; false

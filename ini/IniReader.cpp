@@ -1,6 +1,7 @@
-// Reading an INI file into the store: Open and OpenAtExeDirectory. The file
-// is parsed piece by piece as the platform layer reads it, so that it is never
-// held whole beside the lines built from it.
+// Reading INI text into the store: Open, OpenBuffer and OpenAtExeDirectory.
+// All three take one path: the parser is handed the text piece by piece (a
+// file as the platform layer reads it, so that it is never held whole beside
+// the lines built from it; a buffer in one piece).
 #include <new>
 #include <string>
 
@@ -24,56 +25,89 @@ Status ReadOrCreate(const std::string& path, IniTextParser& parser, platform::Fi
 }
 
 }  // namespace
-}  // namespace dezov
 
-bool CKdIni::Open(const char* name) {
-  WriteFile();
-  ResetContent();
+bool IniStoreAccess::Load(CKdIni& store, const std::string& fileName,
+                          const IniTextSource& source) {
+  store.WriteFile();
+  store.ResetContent();
   // Nothing is written over a file unless it was read whole; pending changes
   // were saved above or cannot be saved any more.
-  strFileName.clear();
-  bModified = false;
-  bCrLfLines = dezov::platform::NewFilesUseCrLf();
-  bByteOrderMark = false;
-  dezov::IniStoreState& state = _State();
+  store.strFileName.clear();
+  store.bModified = false;
+  store.bCrLfLines = platform::NewFilesUseCrLf();
+  store.bByteOrderMark = false;
+  IniStoreState& state = store._State();
   state.readPath.clear();
-  state.readStamp = dezov::platform::FileStamp();
+  state.readStamp = platform::FileStamp();
   state.removals.clear();
   state.lastError.clear();
-  if (name == nullptr || *name == '\0') {
-    state.lastError = "no file name";
-    return false;
-  }
 
-  dezov::platform::FileStamp stamp;
-  dezov::IniLayout layout;
+  platform::FileStamp stamp;
+  IniLayout layout;
   try {
-    dezov::IniTextParser parser(vecSections, vecTailLines);
-    const dezov::Status read = dezov::ReadOrCreate(name, parser, stamp);
+    IniTextParser parser(store.vecSections, store.vecTailLines);
+    const Status read = source(parser, stamp);
     if (!read.ok()) {
-      ResetContent();  // what was read before the failure
+      store.ResetContent();  // what was read before the failure
       state.removals.clear();
       state.lastError = read.message();
       return false;
     }
     layout = parser.Finish();
   } catch (const std::bad_alloc&) {
-    ResetContent();
+    store.ResetContent();
     state.removals.clear();
-    state.lastError = std::string("'") + name + "' does not fit in memory";
+    state.lastError = (fileName.empty() ? std::string("the text") : "'" + fileName + "'") +
+                      " does not fit in memory";
     return false;
   }
-  if (layout.sawLineEnd) bCrLfLines = layout.crLfLines;
-  bByteOrderMark = layout.byteOrderMark;
-  strFileName = name;  // also for an empty or new file, so that it can be saved
-  state.readPath = name;
+  if (layout.sawLineEnd) store.bCrLfLines = layout.crLfLines;
+  store.bByteOrderMark = layout.byteOrderMark;
+  store.strFileName = fileName;  // also for an empty or new file, so that it can be saved
+  state.readPath = fileName;
   state.readStamp = stamp;
   return true;
 }
 
+}  // namespace dezov
+
+bool CKdIni::Open(const char* name) {
+  const std::string fileName = dezov::OrEmpty(name);
+  if (fileName.empty()) {
+    // Saves and empties the store like any Open, then has nothing to read.
+    return dezov::IniStoreAccess::Load(*this, fileName, [](dezov::IniTextParser&,
+                                                            dezov::platform::FileStamp&) {
+      return dezov::Status::Invalid("no file name");
+    });
+  }
+  return dezov::IniStoreAccess::Load(
+      *this, fileName,
+      [&fileName](dezov::IniTextParser& parser, dezov::platform::FileStamp& stamp) {
+        return dezov::ReadOrCreate(fileName, parser, stamp);
+      });
+}
+
+bool CKdIni::OpenBuffer(const char* data, std::size_t size) {
+  return dezov::IniStoreAccess::Load(
+      *this, std::string(),
+      [data, size](dezov::IniTextParser& parser, dezov::platform::FileStamp&) {
+        if (data == nullptr && size > 0)
+          return dezov::Status::Invalid("no text: a null buffer of " + std::to_string(size) +
+                                        " bytes");
+        parser.Feed(std::string_view(data == nullptr ? "" : data, size));
+        return dezov::Status::Ok();
+      });
+}
+
 bool CKdIni::OpenAtExeDirectory(const char* name) {
   std::string directory;
-  if (!dezov::platform::CurrentDirectory(directory).ok()) return Open(nullptr);
+  const dezov::Status found = dezov::platform::CurrentDirectory(directory);
+  if (!found.ok()) {
+    _State().lastError = found.message();
+    return false;
+  }
   const std::string path = dezov::platform::JoinDirectory(directory, dezov::OrEmpty(name));
   return Open(path.c_str());
 }
+
+std::string CKdIni::GetLastErrMsg() { return pState ? pState->lastError : std::string(); }

@@ -5,6 +5,7 @@
 #ifndef DEZOV20_INI_INI_STORE_STATE_H
 #define DEZOV20_INI_INI_STORE_STATE_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@
 #include "IniNameIndex.h"
 
 namespace dezov {
+
+class IniTextParser;
 
 // A removal made through the member functions, replayed on the file's
 // current content when another program changed the file before a save.
@@ -40,11 +43,19 @@ class IniStoreState {
   std::string lastError;  // why the last Open or write failed; empty after success
 };
 
-// Reads a store's private state for the library's own helpers.
+// Hands the parser the text of a store's source (a file's pieces as they are
+// read, or a buffer) and receives the stamp of a file read.
+using IniTextSource = std::function<Status(IniTextParser& parser, platform::FileStamp& stamp)>;
+
+// The library's own helpers' access to a store's private parts.
 class IniStoreAccess {
  public:
   // The store's state; null when it never needed one.
   static const IniStoreState* StateOf(const CKdIni& store) { return store.pState.get(); }
+  // The one reading path of Open and OpenBuffer: saves the store's pending
+  // changes, empties it, parses what source hands over, and on success
+  // records fileName (empty for a buffer) as the file the store read.
+  static bool Load(CKdIni& store, const std::string& fileName, const IniTextSource& source);
 };
 
 }  // namespace dezov

@@ -130,6 +130,11 @@ bool CKdIni::RemoveSection(const char* section) {
   return true;
 }
 
+bool CKdIni::HaveKey(const char* section, const char* key) {
+  const long sectionPos = _FindSection(section);
+  return sectionPos >= 0 && _FindKey(static_cast<std::size_t>(sectionPos), key) >= 0;
+}
+
 bool CKdIni::GetSections(std::vector<std::string>& sections) {
   sections.reserve(sections.size() + vecSections.size());
   for (const CIniSection* section : vecSections) sections.push_back(section->strName);

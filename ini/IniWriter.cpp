@@ -164,10 +164,11 @@ bool MergeChanges(const CKdIni& store, const std::vector<IniRemoval>& removals,
 }  // namespace dezov
 
 bool CKdIni::WriteFile() {
+  if (pState) pState->lastError.clear();
   if (!bModified) return false;
   dezov::IniStoreState& state = _State();
   if (strFileName.empty()) {
-    state.lastError = "the store has no file name";
+    state.lastError = "no file name: the store has no file to write";
     return false;
   }
   // A file that another program changed since the store read it is read

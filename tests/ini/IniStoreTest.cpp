@@ -25,7 +25,6 @@
 #include <vector>
 
 #include "include/KdIni.h"
-#include "ini/IniLastError.h"
 #include "ini/IniParser.h"
 #include "platform/FileSystem.h"
 #include "support/ChildProcesses.h"
@@ -266,6 +265,41 @@ TEST_F(IniFile, FailedOpenForgetsTheEarlierFile) {
   EXPECT_EQ(ReadBytes(path), "[A]\nx=1\n");
 }
 
+// A buffer reads as the same text in a file does; the store then has no file
+// and writes none, and a modified store was saved to its own file first.
+TEST_F(IniFile, OpenBufferReadsLikeOpenAndLeavesNoFileToWrite) {
+  const std::string text = Golden("kinds.ini");
+  WriteBytes(path, text);
+  CKdIni fromFile;
+  ASSERT_TRUE(fromFile.Open(path.c_str()) && fromFile.SetValue("System", "Port", "1"));
+  ASSERT_TRUE(fromFile.OpenBuffer(text.data(), text.size()));
+  EXPECT_NE(ReadBytes(path), text);  // the pending change went to the file first
+  EXPECT_TRUE(fromFile.strFileName.empty() && !fromFile.bModified);
+  EXPECT_EQ(fromFile.GetValue("System", "Note"), "a");
+  EXPECT_TRUE(fromFile.HaveKey("SYSTEM", "") && fromFile.HaveKey("System", "Port"));
+  EXPECT_FALSE(fromFile.HaveKey("System", "Missing") || fromFile.HaveKey("Missing", "Port"));
+  EXPECT_FALSE(fromFile.HaveKey(nullptr, nullptr));
+  EXPECT_TRUE(fromFile.vecSections.size() == 4 && fromFile.vecTailLines.size() == 3);
+
+  const std::string before = ReadBytes(path);
+  EXPECT_FALSE(fromFile.WriteFile());
+  EXPECT_EQ(fromFile.GetLastErrMsg(), "");  // unmodified: nothing needed writing
+  ASSERT_TRUE(fromFile.SetValue("System", "Port", "2"));
+  EXPECT_FALSE(fromFile.WriteFile());
+  EXPECT_NE(fromFile.GetLastErrMsg().find("no file"), std::string::npos) << fromFile.GetLastErrMsg();
+  EXPECT_TRUE(fromFile.bModified);
+  EXPECT_EQ(ReadBytes(path), before);
+  EXPECT_EQ(dir.EntryCount(), 1);
+
+  // Bytes a C string could not carry; no bytes at all.
+  const std::string withNul("[S]\nk=a\0b\n", 11);
+  ASSERT_TRUE(fromFile.OpenBuffer(withNul.data(), withNul.size()));
+  EXPECT_EQ(fromFile.GetValue("S", "k"), std::string("a\0b", 3));
+  EXPECT_TRUE(fromFile.OpenBuffer(nullptr, 0) && fromFile.vecSections.empty());
+  EXPECT_FALSE(fromFile.OpenBuffer(nullptr, 5));
+  EXPECT_EQ(fromFile.GetLastErrMsg(), "no text: a null buffer of 5 bytes");
+}
+
 TEST_F(IniFile, OpenAtExeDirectoryUsesTheCurrentDirectory) {
   const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
@@ -389,7 +423,7 @@ TEST_F(IniFile, ALockHeldLongerThanTheWaitFailsTheSaveAndWritesNothing) {
     dezov::platform::ScopedFileSystem installed(held);
     EXPECT_FALSE(ini.WriteFile());
   }
-  EXPECT_NE(dezov::IniLastError(ini).find("locked"), std::string::npos) << dezov::IniLastError(ini);
+  EXPECT_NE(ini.GetLastErrMsg().find("locked"), std::string::npos) << ini.GetLastErrMsg();
   EXPECT_EQ(ReadBytes(path), "[A]\nx=1\n");
   EXPECT_TRUE(ini.bModified);
   EXPECT_TRUE(ini.WriteFile());

@@ -11,7 +11,6 @@
 #include "Commands.h"
 #include "KdIni.h"
 #include "Session.h"
-#include "ini/IniLastError.h"
 #include "ToolError.h"
 #include "text/TextUtil.h"
 
@@ -35,14 +34,14 @@ struct IniArgs {
 void OpenIni(CKdIni& store, const std::string& file) {
   RequireExistingFile(file);
   if (!store.Open(file.c_str()))
-    throw Failure("cannot read " + file + ": " + dezov::IniLastError(store));
+    throw Failure("cannot read " + file + ": " + store.GetLastErrMsg());
 }
 
 void WriteIni(CKdIni& store, const std::string& file) {
   if (!store.bModified) return;  // the change left the text as it was
   if (!store.WriteFile()) {
     store.bModified = false;  // the destructor would try the same write again
-    throw Failure("cannot write " + file + ": " + dezov::IniLastError(store) +
+    throw Failure("cannot write " + file + ": " + store.GetLastErrMsg() +
                   " (the file is unchanged)");
   }
 }
