@@ -89,23 +89,29 @@ class DEZOV20_API CKdIni {
   virtual ~CKdIni();
 
   // Saves a modified store, then reads name (created empty when missing);
-  // false when the file can be neither read nor created.
+  // false when the file can be neither read nor created (the store is then
+  // empty and has no file name), or when the save failed: then nothing is
+  // read and the store keeps its file name, content and changes. A modified
+  // store without a file name has nowhere to save, and its changes are dropped.
   bool Open(const char* name);
   // Saves a modified store as Open does, then reads the INI text
   // data[0, size) as Open reads a file; afterwards the store has no file name.
   bool OpenBuffer(const char* data, std::size_t size);
-  // Open of the current directory joined with name.
+  // Open of the current directory joined with name; false, the store
+  // untouched, when the current directory cannot be read.
   bool OpenAtExeDirectory(const char* name);
   // Writes a modified store over its file atomically, merged with changes
   // made on disk since it was read (see above); false when there is no file
-  // name, nothing changed, the save lock stayed taken for 10 s, or the write
-  // failed (the old file is kept, the store stays modified).
+  // name, the save lock stayed taken for 10 s, or the write failed (the old
+  // file is kept, the store stays modified). Also false for a store with
+  // nothing to write, with an empty GetLastErrMsg: that is no failure.
   bool WriteFile();
   // Deletes every section and tail line; keeps the file name and flag.
   void ResetContent();
-  // Why the last failed operation failed, naming the file (or section and
+  // Why the last refused operation failed, naming the file (or section and
   // key) and the cause, with the system's reason for I/O. Open, OpenBuffer,
-  // OpenAtExeDirectory and WriteFile clear it when they start.
+  // OpenAtExeDirectory, WriteFile, SetValue, RemoveKey and RemoveSection
+  // clear it when they start; lookups leave it as it was.
   std::string GetLastErrMsg();
 
   // Value of the first matching key, or defaultText when absent.
@@ -114,12 +120,19 @@ class DEZOV20_API CKdIni {
   long GetLong(const char* section, const char* key);
   // Field index (from 0) of the value split at delimiter; empty when absent.
   std::string GetSubValue(const char* section, const char* key, int index, char delimiter);
-  // Sets the value, creating section and key at the end when missing; false
-  // (nothing changed) when the texts could not be read back as written.
+  // Sets the value without its outer white space (which the reader trims),
+  // creating section and key at the end when missing. What it accepts, a
+  // later Open of the written file reads back identically: false (nothing
+  // changed, the reason in GetLastErrMsg) for a name with a line break, outer
+  // white space, "]" in a section or "=" in a key, a key name that reads as a
+  // comment or header line, and a value with "//" after its first character
+  // (the start of a trailing comment in this format; "//share" is a value).
   bool SetValue(const char* section, const char* key, const char* value);
-  // Removes the first matching key, and its section when that was the last key.
+  // Removes the first matching key, and its section when that was the last
+  // key; false with the reason when there is none.
   bool RemoveKey(const char* section, const char* key);
-  // Removes the first matching section with all its keys.
+  // Removes the first matching section with all its keys; false with the
+  // reason when there is none.
   bool RemoveSection(const char* section);
   // True when the first matching section has a key named key (never creates).
   bool HaveKey(const char* section, const char* key);
@@ -147,7 +160,7 @@ class DEZOV20_API CKdIni {
   // Holds the name index, built on demand from the lists above: it follows
   // every change made through the member functions, and rebuilds itself when
   // a list's length changed behind its back (a name changed in place is not
-  // noticed). Also the reason of the last failed Open or write.
+  // noticed). Also the reason of the last refusal.
   std::unique_ptr<dezov::IniStoreState> pState;
   bool bCrLfLines;     // lines end in CR LF in the file (else LF)
   bool bByteOrderMark; // the file starts with a UTF-8 byte-order mark

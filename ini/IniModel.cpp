@@ -84,7 +84,7 @@ CKdIni& CKdIni::operator=(const CKdIni& other) {
 
 CKdIni::~CKdIni() {
   try {
-    WriteFile();  // a store that cannot be saved now loses its changes
+    if (bModified) WriteFile();  // a store that cannot be saved now loses its changes
   } catch (...) {
     // Out of memory while saving: a destructor must not throw.
   }

@@ -24,9 +24,10 @@ class IniTextParser::ModelBuilder {
     const std::string_view trimmed = TrimIniSpace(raw);
     const bool firstLine = first_line_;
     first_line_ = false;
-    if (IsBlankOrComment(trimmed)) {
+    const IniLineKind kind = KindOfLine(trimmed);
+    if (kind == IniLineKind::kBlankOrComment) {
       pending_.emplace_back(raw);
-    } else if (IsSectionHeader(trimmed)) {
+    } else if (kind == IniLineKind::kSectionHeader) {
       AddSection(raw, SectionNameOf(trimmed));
     } else if (current_ == nullptr) {
       // Text before the first section is kept trimmed; but trimming the

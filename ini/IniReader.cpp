@@ -28,19 +28,24 @@ Status ReadOrCreate(const std::string& path, IniTextParser& parser, platform::Fi
 
 bool IniStoreAccess::Load(CKdIni& store, const std::string& fileName,
                           const IniTextSource& source) {
-  store.WriteFile();
+  IniStoreState& state = store._State();
+  state.lastError.clear();
+  // Changes that cannot be saved are not dropped: the store stays as it was.
+  // Only a store without a file name has nowhere to save its changes.
+  if (store.bModified && !store.strFileName.empty() && !store.WriteFile()) {
+    state.lastError = "cannot save the changes before reading anew (the store keeps them): " +
+                      state.lastError;
+    return false;
+  }
   store.ResetContent();
-  // Nothing is written over a file unless it was read whole; pending changes
-  // were saved above or cannot be saved any more.
+  // Nothing is written over a file unless it was read whole.
   store.strFileName.clear();
   store.bModified = false;
   store.bCrLfLines = platform::NewFilesUseCrLf();
   store.bByteOrderMark = false;
-  IniStoreState& state = store._State();
   state.readPath.clear();
   state.readStamp = platform::FileStamp();
   state.removals.clear();
-  state.lastError.clear();
 
   platform::FileStamp stamp;
   IniLayout layout;

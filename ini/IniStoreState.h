@@ -52,6 +52,8 @@ class IniStoreAccess {
  public:
   // The store's state; null when it never needed one.
   static const IniStoreState* StateOf(const CKdIni& store) { return store.pState.get(); }
+  // The reason GetLastErrMsg gives, made on first use.
+  static std::string& LastError(CKdIni& store) { return store._State().lastError; }
   // The one reading path of Open and OpenBuffer: saves the store's pending
   // changes, empties it, parses what source hands over, and on success
   // records fileName (empty for a buffer) as the file the store read.

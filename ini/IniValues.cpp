@@ -6,28 +6,15 @@
 #include "../text/Numbers.h"
 #include "../text/TextUtil.h"
 #include "IniLineSyntax.h"
+#include "IniReadBack.h"
 #include "IniStoreState.h"
 #include "IniOwnedList.h"
 
 namespace dezov {
 namespace {
 
-bool HasLineBreak(std::string_view text) {
-  return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
-bool HasOuterSpace(std::string_view text) {
-  return !text.empty() && (IsIniSpace(text.front()) || IsIniSpace(text.back()));
-}
-
-// Whether a section header "[section]" followed by the line "key=value" reads
-// back as the same section and key. The value's own trimming and its cut at
-// "//" are part of the format and are let through.
-bool ReadsBackAsWritten(std::string_view section, std::string_view key, std::string_view value) {
-  if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
-  if (section.find(']') != std::string_view::npos || HasOuterSpace(section)) return false;
-  if (key.find('=') != std::string_view::npos || HasOuterSpace(key)) return false;
-  return key.empty() || (!IsBlankOrComment(key) && !IsSectionHeader(key));
+void SetLastError(CKdIni& store, std::string reason) {
+  IniStoreAccess::LastError(store) = std::move(reason);
 }
 
 }  // namespace
@@ -66,31 +53,43 @@ std::string CKdIni::GetSubValue(const char* section, const char* key, int index,
 }
 
 bool CKdIni::SetValue(const char* section, const char* key, const char* value) {
-  section = OrEmpty(section);
-  key = OrEmpty(key);
-  value = OrEmpty(value);
-  if (!dezov::ReadsBackAsWritten(section, key, value)) return false;
-
+  if (pState) pState->lastError.clear();
+  const std::string_view sectionName = OrEmpty(section);
+  // The reader trims values: the store holds what a later read gives.
+  const std::string_view trimmedValue = dezov::TrimIniSpace(OrEmpty(value));
   long sectionPos = _FindSection(section);
+  const long keyPos =
+      sectionPos < 0 ? -1 : _FindKey(static_cast<std::size_t>(sectionPos), key);
+  CIniKey* existing =
+      keyPos < 0 ? nullptr
+                 : vecSections[static_cast<std::size_t>(sectionPos)]
+                       ->vecKeys[static_cast<std::size_t>(keyPos)];
+  const std::string problem = dezov::ReadBackProblem(
+      {sectionName, sectionPos < 0, existing ? std::string_view(existing->strName) : OrEmpty(key),
+       trimmedValue, existing ? std::string_view(existing->strComment) : std::string_view()});
+  if (!problem.empty()) {
+    dezov::SetLastError(*this, problem);
+    return false;
+  }
+
+  if (existing != nullptr) {
+    existing->strValue = std::string(trimmedValue);
+    existing->bModified = true;
+    bModified = true;
+    return true;
+  }
   if (sectionPos < 0) {
     auto created = std::make_unique<CIniSection>();
-    created->strName = section;
+    created->strName = std::string(sectionName);
     dezov::AppendOwned(vecSections, std::move(created));
     sectionPos = static_cast<long>(vecSections.size() - 1);
     _Index().SectionAppended(vecSections);
   }
   bModified = true;
   CIniSection& target = *vecSections[static_cast<std::size_t>(sectionPos)];
-  const long keyPos = _FindKey(static_cast<std::size_t>(sectionPos), key);
-  if (keyPos >= 0) {
-    CIniKey& existing = *target.vecKeys[static_cast<std::size_t>(keyPos)];
-    existing.strValue = value;
-    existing.bModified = true;
-    return true;
-  }
   auto created = std::make_unique<CIniKey>();
-  created->strName = key;
-  created->strValue = value;
+  created->strName = OrEmpty(key);
+  created->strValue = std::string(trimmedValue);
   created->bModified = true;
   dezov::AppendOwned(target.vecKeys, std::move(created));
   _Index().KeyAppended(vecSections, static_cast<std::size_t>(sectionPos));
@@ -98,10 +97,15 @@ bool CKdIni::SetValue(const char* section, const char* key, const char* value) {
 }
 
 bool CKdIni::RemoveKey(const char* section, const char* key) {
+  if (pState) pState->lastError.clear();
   const long sectionPos = _FindSection(section);
-  if (sectionPos < 0) return false;
-  const long keyPos = _FindKey(static_cast<std::size_t>(sectionPos), key);
-  if (keyPos < 0) return false;
+  const long keyPos = sectionPos < 0 ? -1 : _FindKey(static_cast<std::size_t>(sectionPos), key);
+  if (keyPos < 0) {
+    dezov::SetLastError(*this, std::string("cannot remove key '") + OrEmpty(key) +
+                                   "' in section '" + OrEmpty(section) + "': " +
+                                   (sectionPos < 0 ? "no such section" : "no such key"));
+    return false;
+  }
   const std::size_t s = static_cast<std::size_t>(sectionPos);
   const std::size_t k = static_cast<std::size_t>(keyPos);
   std::vector<CIniKey*>& keys = vecSections[s]->vecKeys;
@@ -119,8 +123,13 @@ bool CKdIni::RemoveKey(const char* section, const char* key) {
 }
 
 bool CKdIni::RemoveSection(const char* section) {
+  if (pState) pState->lastError.clear();
   const long sectionPos = _FindSection(section);
-  if (sectionPos < 0) return false;
+  if (sectionPos < 0) {
+    dezov::SetLastError(*this, std::string("cannot remove section '") + OrEmpty(section) +
+                                   "': no such section");
+    return false;
+  }
   const std::size_t s = static_cast<std::size_t>(sectionPos);
   const std::unique_ptr<CIniSection> removed(vecSections[s]);
   vecSections.erase(vecSections.begin() + sectionPos);

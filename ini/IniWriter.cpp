@@ -10,6 +10,7 @@
 #include "../include/KdIni.h"
 #include "../platform/FileLock.h"
 #include "../platform/Platform.h"
+#include "IniLineSyntax.h"
 #include "IniParser.h"
 #include "IniStoreState.h"
 
@@ -75,9 +76,8 @@ void EmitLines(const CKdIni& ini, std::string_view lineEnd, Sink& sink) {
   for (CKdIni::CIniSection* section : ini.vecSections) {
     putLines(section->vecComments);
     if (section->strLine.empty()) {
-      sink.Put("[");
-      sink.Put(section->strName);
-      PutLine(sink, lineEnd, "]");
+      PutSectionHeader(sink, section->strName);
+      EndLine(sink, lineEnd, ']');
     } else {
       PutLine(sink, lineEnd, section->strLine);
     }
@@ -88,14 +88,8 @@ void EmitLines(const CKdIni& ini, std::string_view lineEnd, Sink& sink) {
         continue;
       }
       const std::size_t begin = sink.Position();
-      sink.Put(key->strName);
-      sink.Put("=");
-      sink.Put(key->strValue);
+      PutKeyLine(sink, key->strName, key->strValue, key->strComment);
       const std::string& last = key->strComment.empty() ? key->strValue : key->strComment;
-      if (!key->strComment.empty()) {
-        sink.Put(" //");
-        sink.Put(key->strComment);
-      }
       sink.KeySet(key, begin, sink.Position());
       EndLine(sink, lineEnd, last.empty() ? '=' : last.back());
     }
@@ -165,12 +159,12 @@ bool MergeChanges(const CKdIni& store, const std::vector<IniRemoval>& removals,
 
 bool CKdIni::WriteFile() {
   if (pState) pState->lastError.clear();
-  if (!bModified) return false;
-  dezov::IniStoreState& state = _State();
   if (strFileName.empty()) {
-    state.lastError = "no file name: the store has no file to write";
+    _State().lastError = "no file name: the store has no file to write";
     return false;
   }
+  if (!bModified) return false;  // nothing to write, which is no failure
+  dezov::IniStoreState& state = _State();
   // A file that another program changed since the store read it is read
   // again, and the store's changes are made on that content instead.
   const bool readThisFile = state.readPath == strFileName;
