@@ -38,6 +38,21 @@ int CKdDeploy::GetScheme() const { return scheme; }
 
 int CKdDeploy::GetDeploymentCount() const { return static_cast<int>(deployments.size()); }
 
+bool CKdDeploy::GetDeployment(int index, Deployment& deployment) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= deployments.size()) return false;
+  const CDeployItem& item = *deployments[static_cast<std::size_t>(index)];
+  Deployment listed;
+  listed.name = item.name;
+  listed.kind = item.kind;
+  listed.range = item.IsRange();
+  listed.domains = item.domains;
+  listed.keys = item.domainKeys;
+  listed.keyEnds = item.domainKeyEnds;
+  listed.keyEnds.resize(item.domains.size());
+  deployment = std::move(listed);
+  return true;
+}
+
 void CKdDeploy::InitDeloy(CXmlIni* pIni) {
   if (pIni == nullptr) return;
   // The new table is complete before the old one goes: a load that fails part

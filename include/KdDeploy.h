@@ -36,6 +36,18 @@ class DEZOV20_API CKdDeploy {
   int GetScheme();
   // Number of deployments loaded (0 before a load and after Free).
   int GetDeploymentCount() const;
+  // A loaded deployment as the resolver holds it, for listing.
+  struct Deployment {
+    std::string name;
+    int kind = 0;                       // as loaded; 1 is a range deployment
+    bool range = false;                 // domain i serves keys overlapping keys[i]..keyEnds[i]
+    std::vector<std::string> domains;   // domain strings, in DOMAIN key order
+    std::vector<std::string> keys;      // match texts, or lower bounds
+    std::vector<std::string> keyEnds;   // upper bounds; "" for text deployments
+  };
+  // The index-th loaded deployment (from 0, in DEPLOY key order); false, and
+  // deployment unchanged, when there is none.
+  bool GetDeployment(int index, Deployment& deployment) const;
 
   // Whole domain string of the first domain of deployment name serving the key
   // (text deployments) or overlapping [key, keyEnd] (range deployments); "" if none.

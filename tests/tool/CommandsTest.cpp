@@ -1,6 +1,7 @@
 // The commands' behaviour the sessions cannot state: text conversion and raw
-// bytes, failed writes, check findings named by the path given, the demo's
-// built-in copy, put's checks and its wait for a save in progress, and watch.
+// bytes as they lie on disk, files made by set, values from standard input,
+// failed writes, check findings named by the path given, the demo's built-in
+// copy, put's checks and its wait for a save in progress, and watch.
 // Help is checked against the manual page (ManPageTest), misuses and missing
 // files are in sessions/conventions.session.
 #include <signal.h>
@@ -9,7 +10,9 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "GbkText.h"
 #include "platform/FileLock.h"
 #include "support/TestFiles.h"
 #include "tool/ToolFixture.h"
@@ -62,6 +65,122 @@ TEST_F(ToolConventionsTest, RawBytesAndTextThatCannotBeConverted) {
   plainC.locale = "C";  // taken as UTF-8
   WriteBytes(file, "[S]\nK=\xD6\xB5\n");  // 值
   EXPECT_EQ(Expect(0, {"ini", file, "get", "S", "K"}, plainC), "值\n");
+}
+
+// GBK bytes of text by the library's rule, which the Python module writes with.
+std::string Gbk(const std::string& utf8) {
+  std::string gbk;
+  std::string reason;
+  EXPECT_TRUE(dezov::Utf8ToGbk(utf8, gbk, reason)) << reason;
+  return gbk;
+}
+
+// Characters on both sides of code page 936: two-byte GBK, the euro sign (0x80),
+// and GB18030 four-byte forms (Thai, an emoji).
+const std::string kMixed = "中文 € ฿ 😀";
+
+TEST_F(ToolConventionsTest, FilesInTheLibrarysTextRuleReadAndWriteThroughTheTool) {
+  // As the module writes them: four-byte forms in an INI and an XML file.
+  const std::string ini = dir.File("module.ini");
+  WriteBytes(ini, "[S]\nK=" + Gbk(kMixed) + "\n");
+  EXPECT_EQ(Expect(0, {"ini", ini, "get", "S", "K"}), kMixed + "\n");
+  EXPECT_EQ(Expect(0, {"ini", ini, "get", "S", "K", "--format", "json"}), "[\"" + kMixed + "\"]\n");
+  const std::string xml = dir.File("module.xml");
+  WriteBytes(xml, "<?xml version=\"1.0\" encoding=\"gb2312\"?>\n<vornini><S><K Value=\"" +
+                      Gbk(kMixed) + "\"/></S></vornini>\n");
+  EXPECT_EQ(Expect(0, {"xml", xml, "get", "S", "K"}), kMixed + "\n");
+  // And what the tool writes is the rule's bytes.
+  EXPECT_EQ(Expect(0, {"ini", ini, "set", "S", "New", kMixed + "!"}), "");
+  EXPECT_EQ(ReadBytes(ini), "[S]\nK=" + Gbk(kMixed) + "\nNew=" + Gbk(kMixed + "!") + "\n");
+  EXPECT_EQ(Expect(0, {"xml", xml, "set", "S", "K", "😀"}), "");
+  EXPECT_NE(ReadBytes(xml).find("Value=\"\x94\x39\xFC\x36\""), std::string::npos) << ReadBytes(xml);
+}
+
+TEST_F(ToolConventionsTest, AnIniFileWithAUtf8MarkIsReadAndWrittenAsUtf8) {
+  const std::string mark = "\xEF\xBB\xBF";
+  const std::string file = dir.File("utf8.ini");
+  WriteBytes(file, mark + "; 注释\r\n[节]\r\n键=值\r\n");
+  EXPECT_EQ(Expect(0, {"ini", file, "get", "节", "键"}), "值\n");
+  EXPECT_EQ(Expect(0, {"ini", file, "set", "节", "键", kMixed}), "");
+  EXPECT_EQ(Expect(0, {"ini", file, "set", "新", "键", "€"}), "");
+  // The mark, the line ends and the comment stay; every new byte is UTF-8.
+  EXPECT_EQ(ReadBytes(file), mark + "; 注释\r\n[节]\r\n键=" + kMixed + "\r\n[新]\r\n键=€\r\n");
+  EXPECT_EQ(Expect(0, {"--raw", "ini", file, "get", "新", "键"}), "€\n");
+  // --encoding does not override the mark.
+  EXPECT_EQ(Expect(0, {"ini", file, "--encoding", "gbk", "get", "节", "键"}), kMixed + "\n");
+  EXPECT_EQ(Expect(0, {"ini", file, "rm-section", "新"}), "");
+  EXPECT_EQ(ReadBytes(file), mark + "; 注释\r\n[节]\r\n键=" + kMixed + "\r\n");
+
+  // Without the mark: UTF-8 only when asked, GBK by default.
+  const std::string plain = dir.File("plain.ini");
+  EXPECT_EQ(Expect(0, {"ini", plain, "--encoding", "utf-8", "set", "S", "K", "值"}), "");
+  EXPECT_EQ(Expect(0, {"ini", plain, "set", "S", "G", "值"}), "");
+  EXPECT_EQ(ReadBytes(plain), "[S]\nK=值\nG=" + Gbk("值") + "\n");
+}
+
+TEST_F(ToolConventionsTest, SetMakesAMissingFileOnlyWhenTheChangeIsWritten) {
+  EXPECT_EQ(Expect(0, {"ini", dir.File("new.ini"), "set", "S", "K", "v"}), "");
+  EXPECT_EQ(ReadBytes(dir.File("new.ini")), "[S]\nK=v\n");
+  EXPECT_EQ(Expect(0, {"xml", dir.File("new.xml"), "set", "S", "K", "v"}), "");
+  EXPECT_EQ(Expect(0, {"xml", dir.File("new.xml"), "get", "S", "K"}), "v\n");
+  EXPECT_EQ(dir.EntryCount(), 2);
+  // Refused changes, and --existing, leave nothing behind.
+  const std::vector<std::vector<std::string>> refused = {
+      {"ini", dir.File("a.ini"), "set", "a]b", "K", "v"},
+      {"ini", dir.File("b.ini"), "set", "S", "K", "v", "--existing"},
+      {"xml", dir.File("c.xml"), "set", "bad name", "K", "v"},
+      {"xml", dir.File("d.xml"), "set-attr", "S", "bad name", "v"},
+      {"xml", dir.File("e.xml"), "set", "S", "K", "v", "--existing"}};
+  for (const auto& args : refused) Expect(2, args);
+  EXPECT_EQ(dir.EntryCount(), 2);
+  // A failed write of a new file leaves none either.
+  ToolOptions tooSmall;
+  tooSmall.fileSizeLimit = 200;  // room for the default document, not for the value
+  const ToolResult full =
+      RunTool({"xml", dir.File("f.xml"), "set", "S", "K", std::string(256, 'v')}, tooSmall);
+  EXPECT_EQ(full.status, 2);
+  EXPECT_NE(full.err.find("no file is left behind"), std::string::npos) << full.err;
+  const ToolResult fullIni =
+      RunTool({"ini", dir.File("f.ini"), "set", "S", "K", std::string(256, 'v')}, tooSmall);
+  EXPECT_EQ(fullIni.status, 2);
+  EXPECT_NE(fullIni.err.find("no file was created"), std::string::npos) << fullIni.err;
+  EXPECT_EQ(dir.EntryCount(), 2);
+}
+
+TEST_F(ToolConventionsTest, AValueOfADashComesFromStandardInputExactly) {
+  ToolOptions input;
+  input.inputFile = dir.File("input");
+  const auto setFrom = [&](const std::vector<std::string>& args, const std::string& bytes) {
+    WriteBytes(input.inputFile, bytes);
+    return RunTool(args, input);
+  };
+  // Over 200 KiB of text with Chinese in it: converted as an argument would be.
+  std::string big;
+  while (big.size() < 210 * 1024) big += "0123456789abcdef中文";
+  const std::string ini = dir.File("big.ini");
+  EXPECT_EQ(setFrom({"ini", ini, "set", "S", "K", "-"}, big + "\n").status, 0);
+  EXPECT_EQ(ReadBytes(ini), "[S]\nK=" + Gbk(big) + "\n");
+  EXPECT_EQ(Expect(0, {"ini", ini, "get", "S", "K"}), big + "\n");
+  const std::string xml = dir.File("big.xml");
+  EXPECT_EQ(setFrom({"xml", xml, "set", "S", "K", "-"}, big).status, 0);
+  EXPECT_EQ(Expect(0, {"xml", xml, "get", "S", "K"}), big + "\n");
+
+  // One line end goes (LF or CR LF), a second stays; --raw takes the bytes as they are.
+  EXPECT_EQ(setFrom({"xml", xml, "set", "S", "K", "-"}, "a\r\n\r\n").status, 0);
+  EXPECT_EQ(Expect(0, {"xml", xml, "get", "S", "K", "--format", "json"}), "[\"a\\r\\n\"]\n");
+  EXPECT_EQ(setFrom({"--raw", "ini", ini, "set", "S", "K", "-"}, "\xD6\xD0\n").status, 0);
+  EXPECT_EQ(ReadBytes(ini), "[S]\nK=\xD6\xD0\n");
+  EXPECT_EQ(setFrom({"ini", ini, "set", "S", "K", "-"}, "").status, 0);
+  EXPECT_EQ(ReadBytes(ini), "[S]\nK=\n");
+  // What the store cannot hold is refused with its reason, and changes nothing.
+  const ToolResult twoLines = setFrom({"ini", ini, "set", "S", "K", "-"}, "a\nb\n");
+  EXPECT_EQ(twoLines.status, 2);
+  EXPECT_NE(twoLines.err.find("cannot store \"[S] K\""), std::string::npos) << twoLines.err;
+  const ToolResult notUtf8 = setFrom({"ini", ini, "set", "S", "K", "-"}, "\xFF\n");
+  EXPECT_EQ(notUtf8.status, 2);
+  EXPECT_NE(notUtf8.err.find("VALUE is not valid UTF-8 text (byte 0xFF at offset 0)"),
+            std::string::npos) << notUtf8.err;
+  EXPECT_EQ(ReadBytes(ini), "[S]\nK=\n");
 }
 
 class DeployToolTest : public ToolTest {
@@ -121,7 +240,7 @@ TEST_F(DeployToolTest, PutReplacesTheFileOnlyWithContentThatPassesTheCheck) {
     std::string bytes;
     const char* reason;
   } refused[] = {
-      {"empty", "", "standard input is empty"},
+      {"empty", "", "the new content is empty"},
       {"cut short", changed.substr(0, changed.size() / 2), "no XML configuration file"},
       {"another root", "<config/>", "no XML configuration file"},
       {"no deployment", "<vornini><DEPLOY><DEPLOY1 Value=\"YYB\"/></DEPLOY></vornini>",

@@ -1,15 +1,19 @@
 // Sessions with the tool, one file each under tests/tool/sessions: commands run
 // in order in a private working directory, each must exit and print as written.
-//   files: NAME...    copies these files of examples/ into the directory
+//   files: NAME...    copies these files of examples/ (or of sessions/files/)
+//                     into the directory
 //   $ ARGS            exits 0 and says nothing on stderr
 //   ! STATUS ARGS     exits STATUS and says why on stderr
 //     TEXT            (two spaces in front) a line the command above prints
+//   2> TEXT           the command above says TEXT (among more) on stderr
 // Any other line is a comment. ARGS are split at spaces; "" is an empty
 // argument, "a b" one with a space in it. Then the manual page: it documents
 // what the live help lists, every group in a subsection of its own, and there
-// every command and every option.
+// every command and every option; and every usage line shows the arguments of
+// the groups above the command.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -40,7 +44,14 @@ struct Step {
   int status = 0;
   std::vector<std::string> args;
   std::string out;
+  std::vector<std::string> err;  // texts stderr holds
 };
+
+// examples/name, or the session fixture of that name.
+std::string FixtureFile(const std::string& name) {
+  const std::string example = SourceFile("examples/" + name);
+  return std::filesystem::exists(example) ? example : SourceFile("tests/tool/sessions/files/" + name);
+}
 
 TEST(ToolSessions, EveryCommandExitsAndPrintsAsWritten) {
   int sessions = 0;
@@ -55,15 +66,17 @@ TEST(ToolSessions, EveryCommandExitsAndPrintsAsWritten) {
       ++number;
       if (line.rfind("files: ", 0) == 0) {
         for (const auto& name : SplitArgs(line.substr(7)))
-          testing_support::WriteBytes(dir.File(name), ReadBytes(SourceFile("examples/" + name)));
+          testing_support::WriteBytes(dir.File(name), ReadBytes(FixtureFile(name)));
       } else if (line.rfind("$ ", 0) == 0) {
-        steps.push_back({number, 0, SplitArgs(line.substr(2)), ""});
+        steps.push_back({number, 0, SplitArgs(line.substr(2)), "", {}});
       } else if (line.rfind("! ", 0) == 0) {
         const std::size_t space = line.find(' ', 2);
         const std::string args = space == std::string::npos ? "" : line.substr(space + 1);
-        steps.push_back({number, std::stoi(line.substr(2)), SplitArgs(args), ""});
+        steps.push_back({number, std::stoi(line.substr(2)), SplitArgs(args), "", {}});
       } else if (line.rfind("  ", 0) == 0 && !steps.empty()) {
         steps.back().out += line.substr(2) + "\n";
+      } else if (line.rfind("2> ", 0) == 0 && !steps.empty()) {
+        steps.back().err.push_back(line.substr(3));
       }
     }
     ToolOptions options;
@@ -74,9 +87,10 @@ TEST(ToolSessions, EveryCommandExitsAndPrintsAsWritten) {
       EXPECT_EQ(result.status, step.status) << result.err;
       EXPECT_EQ(result.out, step.out);
       EXPECT_EQ(result.err.empty(), step.status == 0) << result.err;
+      for (const auto& text : step.err) EXPECT_NE(result.err.find(text), std::string::npos) << result.err;
     }
   }
-  EXPECT_GE(sessions, 3);
+  EXPECT_GE(sessions, 5);
 }
 
 using Lines = std::vector<std::string>;
@@ -151,13 +165,22 @@ TEST(ManPageTest, DocumentsEveryGroupCommandAndOptionOfTheHelp) {
       EXPECT_NE(section.find(option), std::string::npos) << group << " lacks the option " << option;
     // The group's own arguments get placeholder values to reach each command's help.
     Lines args = {group};
-    for (const auto& word : groupHelp.usage)
-      if (word != "dezov" && word != group && word != "[OPTIONS]" && word != "SUBCOMMAND") args.push_back("x");
+    Lines usage;  // "dezov GROUP ARGS...", as each command's usage line starts
+    for (const auto& word : groupHelp.usage) {
+      if (word == "[OPTIONS]" || word == "SUBCOMMAND") continue;
+      usage.push_back(word);
+      if (word != "dezov" && word != group) args.push_back("x");
+    }
     for (const auto& command : groupHelp.commands) {
       EXPECT_NE(section.find(command), std::string::npos) << group << " lacks the command " << command;
       args.push_back(command);
       const Help commandHelp(args);
       args.pop_back();
+      usage.push_back(command);
+      EXPECT_TRUE(commandHelp.usage.size() >= usage.size() &&
+                  std::equal(usage.begin(), usage.end(), commandHelp.usage.begin()))
+          << group << " " << command << ": the usage line does not start with the group's arguments";
+      usage.pop_back();
       for (const auto& name : commandHelp.options)
         EXPECT_NE(section.find(name), std::string::npos) << group << " " << command << " lacks " << name;
       for (const auto& name : commandHelp.commands)

@@ -26,6 +26,10 @@ void AddDemoCommand(CLI::App& app, Session& session);
 // dezov put FILE: replaces FILE with standard input after checking it.
 void AddPutCommand(CLI::App& app, Session& session);
 
+// Marks command as one that can answer in JSON (--format json); any other
+// command refuses --format json.
+void OffersJson(CLI::App* command, Session& session);
+
 // One deploy question asked of a resolver: prints its answer into the session,
 // throws NotFound when nothing serves the request.
 using WatchQuestion = std::function<int(Session& session, const CKdDeploy& resolver)>;

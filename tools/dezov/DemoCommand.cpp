@@ -120,7 +120,7 @@ int RunDemo(Session& session, const DemoArgs& args) {
   resolver.InitDeloy(&store);
 
   session.PrintAsIs("");
-  for (const auto& line : DeploymentTableLines(ReadDeployDescription(store)))
+  for (const auto& line : DeploymentTableLines(resolver))
     session.Print("  " + line);
   session.Print("  " + SchemeText(resolver.GetScheme()));
   Walk(session, resolver);

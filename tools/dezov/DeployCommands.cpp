@@ -10,10 +10,11 @@
 #include "Commands.h"
 #include "DeployCheck.h"
 #include "DeploymentTable.h"
-#include "deploy/DeployDescription.h"
+#include "JsonText.h"
 #include "KdDeploy.h"
 #include "Session.h"
 #include "ToolError.h"
+#include "ValueFields.h"
 #include "XmlFile.h"
 #include "XmlIni.h"
 
@@ -39,9 +40,12 @@ using LookupCommand = int (*)(Session&, const CKdDeploy&, const DeployArgs&);
 // A lookup made into the action of a subcommand: asked once, or on every version of FILE.
 using Asked = std::function<int(Session&, const DeployArgs&)>;
 
-// The domain string, or with --first its first ':'-separated name.
-std::string Answer(const std::string& domain, bool firstPart) {
-  return firstPart ? domain.substr(0, domain.find(':')) : domain;
+// Prints one answer of the resolver (store text), as a line or a JSON string.
+void PrintAnswer(Session& session, const std::string& answer) {
+  if (session.json)
+    session.PrintAsIs(session.Json(answer));
+  else
+    session.Print(answer);
 }
 
 std::string Request(const DeployArgs& args) {
@@ -73,66 +77,106 @@ int Check(Session& session, const DeployArgs& args) {
   return warnings > 0 ? kExitNotFound : kExitOk;
 }
 
+// The loaded deployments as JSON: {"scheme": N, "deployments": [{"name",
+// "kind", "range", "domains": [{"domain", "key", and for ranges "keyEnd"}]}]}.
+std::string DeploymentsJson(const Session& session, const CKdDeploy& resolver) {
+  std::vector<std::string> deployments;
+  CKdDeploy::Deployment deployment;
+  for (int i = 0; resolver.GetDeployment(i, deployment); ++i) {
+    std::vector<std::string> domains;
+    for (std::size_t d = 0; d < deployment.domains.size(); ++d) {
+      std::vector<std::pair<std::string, std::string>> domain{
+          {"domain", session.Json(deployment.domains[d])}, {"key", session.Json(deployment.keys[d])}};
+      if (deployment.range) domain.emplace_back("keyEnd", session.Json(deployment.keyEnds[d]));
+      domains.push_back(JsonObject(domain));
+    }
+    deployments.push_back(JsonObject({{"name", session.Json(deployment.name)},
+                                      {"kind", std::to_string(deployment.kind)},
+                                      {"range", deployment.range ? "true" : "false"},
+                                      {"domains", JsonArray(domains)}}));
+  }
+  return JsonObject({{"scheme", std::to_string(resolver.GetScheme())},
+                     {"deployments", JsonArray(deployments)}});
+}
+
 int Show(Session& session, const DeployArgs& args) {
-  CXmlIni store;
-  OpenXmlFile(store, args.file);
-  const DeployDescription description = ReadDeployDescription(store);
-  if (description.deployments.empty())
+  CKdDeploy resolver;
+  {
+    CXmlIni store;
+    OpenXmlFile(store, args.file);
+    resolver.InitDeloy(&store);
+  }
+  if (resolver.GetDeploymentCount() == 0)
     throw NotFound(args.file + ": no deployments (section DEPLOY)");
-  for (const auto& line : DeploymentTableLines(description)) session.Print(line);
-  session.Print(SchemeText(SchemeOf(description)));
+  if (session.json) {
+    session.PrintAsIs(DeploymentsJson(session, resolver));
+    return kExitOk;
+  }
+  for (const auto& line : DeploymentTableLines(resolver)) session.Print(line);
+  session.Print(SchemeText(resolver.GetScheme()));
   return kExitOk;
 }
 
 int Domain(Session& session, const CKdDeploy& resolver, const DeployArgs& args) {
-  const std::string domain = resolver.GetDomainStr(session.Gbk(args.name, "NAME"),
-                                                   session.Gbk(args.key, "KEY"),
-                                                   session.Gbk(args.keyEnd, "KEYEND"));
-  if (domain.empty())
+  const std::string name = session.Stored(args.name, "NAME");
+  const std::string key = session.Stored(args.key, "KEY");
+  const std::string keyEnd = session.Stored(args.keyEnd, "KEYEND");
+  if (resolver.GetDomainStr(name, key, keyEnd).empty())
     throw NotFound("no domain of " + Quoted(args.name) + " serves " + Request(args));
-  session.Print(Answer(domain, args.firstPart));
+  PrintAnswer(session, args.firstPart ? resolver.GetDomain(name, key, keyEnd)
+                                      : resolver.GetDomainStr(name, key, keyEnd));
   return kExitOk;
 }
 
 int NextDomain(Session& session, const CKdDeploy& resolver, const DeployArgs& args) {
-  const std::string domain = resolver.GetNextDomainStr(
-      session.Gbk(args.name, "NAME"), session.Gbk(args.key, "KEY"),
-      session.Gbk(args.keyEnd, "KEYEND"), session.Gbk(args.current, "CURRENT"));
-  if (domain.empty())
+  const std::string name = session.Stored(args.name, "NAME");
+  const std::string key = session.Stored(args.key, "KEY");
+  const std::string keyEnd = session.Stored(args.keyEnd, "KEYEND");
+  const std::string current = session.Stored(args.current, "CURRENT");
+  if (resolver.GetNextDomainStr(name, key, keyEnd, current).empty())
     throw NotFound("no domain of " + Quoted(args.name) + " after " + Quoted(args.current) +
                    " serves " + Request(args));
-  session.Print(Answer(domain, args.firstPart));
+  PrintAnswer(session, args.firstPart ? resolver.GetNextDomain(name, key, keyEnd, current)
+                                      : resolver.GetNextDomainStr(name, key, keyEnd, current));
   return kExitOk;
 }
 
+// The trade domain list and its first domain: two lines, or the JSON object
+// {"domains": [names...], "first": name}.
 int Trade(Session& session, const CKdDeploy& resolver, const DeployArgs& args) {
-  std::string yyb = session.Gbk(args.yybKey, "YYBKEY");
-  std::string jys = session.Gbk(args.jysKey, "JYSKEY");
+  std::string yyb = session.Stored(args.yybKey, "YYBKEY");
+  std::string jys = session.Stored(args.jysKey, "JYSKEY");
   const std::string list = resolver.GetMulTradeDomain(yyb, jys);
   if (list.empty())
     throw NotFound("no trade domain for " + Quoted(args.yybKey) + " and " + Quoted(args.jysKey));
+  const std::string first = resolver.GetTradeDomain(yyb, jys);
+  if (session.json) {
+    session.PrintAsIs(JsonObject(
+        {{"domains", session.Json(SplitFields(list, ','))}, {"first", session.Json(first)}}));
+    return kExitOk;
+  }
   session.Print(list);
-  session.Print(resolver.GetTradeDomain(yyb, jys));
+  session.Print(first);
   return kExitOk;
 }
 
 int NextQuery(Session& session, const CKdDeploy& resolver, const DeployArgs& args) {
   std::string next;
-  if (!resolver.GetNextQueryDomain(session.Gbk(args.yybKey, "YYBKEY"),
-                                   session.Gbk(args.jysKey, "JYSKEY"),
-                                   session.Gbk(args.current, "CURRENT"), next))
+  if (!resolver.GetNextQueryDomain(session.Stored(args.yybKey, "YYBKEY"),
+                                   session.Stored(args.jysKey, "JYSKEY"),
+                                   session.Stored(args.current, "CURRENT"), next))
     throw NotFound("no query domain after " + Quoted(args.current));
-  session.Print(next);
+  PrintAnswer(session, next);
   return kExitOk;
 }
 
 int History(Session& session, const CKdDeploy& resolver, const DeployArgs& args) {
   const std::string domain = resolver.GetHistoryDomain(
-      session.Gbk(args.yybKey, "YYBKEY"), session.Gbk(args.key, "RQKEY"),
-      session.Gbk(args.keyEnd, "RQKEYEND"), session.Gbk(args.current, "CURRENT"));
+      session.Stored(args.yybKey, "YYBKEY"), session.Stored(args.key, "RQKEY"),
+      session.Stored(args.keyEnd, "RQKEYEND"), session.Stored(args.current, "CURRENT"));
   if (domain.empty())
     throw NotFound("no history domain for " + Quoted(args.yybKey) + " and " + Request(args));
-  session.Print(domain);
+  PrintAnswer(session, domain);
   return kExitOk;
 }
 
@@ -160,9 +204,10 @@ Asked Watched(LookupCommand run) {
   };
 }
 
-// The lookups, as subcommands of group, each made into an action by ask.
+// The lookups, as subcommands of group, each made into an action by ask;
+// with json each can answer in JSON.
 void AddLookups(CLI::App& group, Session& session, const std::shared_ptr<DeployArgs>& args,
-                Asked (*ask)(LookupCommand)) {
+                Asked (*ask)(LookupCommand), bool json) {
   const char* firstHelp = "print only the first ':'-separated name of the domain";
   CLI::App* domain = AddCommand(group, session, args, "domain",
                                 "Print the first domain of a deployment serving KEY "
@@ -206,6 +251,8 @@ void AddLookups(CLI::App& group, Session& session, const std::shared_ptr<DeployA
   history->add_option("RQKEY", args->key, "lower end of the RQ key range")->required();
   history->add_option("RQKEYEND", args->keyEnd, "upper end of the RQ key range")->required();
   history->add_option("CURRENT", args->current, "the current RQ domain string, to move past it");
+  if (json)
+    for (CLI::App* lookup : {domain, next, trade, nextQuery, history}) OffersJson(lookup, session);
 }
 
 }  // namespace
@@ -218,8 +265,9 @@ void AddDeployCommands(CLI::App& app, Session& session) {
       ->required();
   deploy->require_subcommand(1);
 
-  AddCommand(*deploy, session, args, "show",
-             "Print the loaded deployments as a table, and the scheme", Show);
+  OffersJson(AddCommand(*deploy, session, args, "show",
+                        "Print the loaded deployments as a table, and the scheme", Show),
+             session);
 
   CLI::App* check = AddCommand(
       *deploy, session, args, "check",
@@ -228,7 +276,7 @@ void AddDeployCommands(CLI::App& app, Session& session) {
       Check);
   check->add_flag("--werror", args->werror, "treat warnings as errors");
 
-  AddLookups(*deploy, session, args, Loaded);
+  AddLookups(*deploy, session, args, Loaded, true);
 
   CLI::App* watch = deploy->add_subcommand(
       "watch",
@@ -236,7 +284,7 @@ void AddDeployCommands(CLI::App& app, Session& session) {
       "per answer (an empty line: nothing serves the request); a failed reload is reported "
       "on stderr and the last good answer stands; SIGINT or SIGTERM ends it with status 0");
   watch->require_subcommand(1);
-  AddLookups(*watch, session, args, Watched);
+  AddLookups(*watch, session, args, Watched, false);
 }
 
 }  // namespace tool

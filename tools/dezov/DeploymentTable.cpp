@@ -1,20 +1,22 @@
 #include "DeploymentTable.h"
 
+#include "KdDeploy.h"
 #include "TextTable.h"
 
 namespace dezov {
 namespace tool {
 
-std::vector<std::string> DeploymentTableLines(const DeployDescription& description) {
+std::vector<std::string> DeploymentTableLines(const CKdDeploy& resolver) {
   TextTable table({"NAME", "KIND", "DOMAIN", "SERVES"});
-  for (const DescribedDeployment& deployment : description.deployments) {
-    const CDeployItem& item = deployment.item;
-    const std::string kind = std::to_string(item.kind) + (item.IsRange() ? " range" : " text");
-    if (item.domains.empty()) table.AddRow({item.name, kind, "(no domains)"});
-    for (std::size_t i = 0; i < item.domains.size(); ++i)
-      table.AddRow({item.name, kind, item.domains[i],
-                    item.IsRange() ? item.domainKeys[i] + ".." + item.domainKeyEnds[i]
-                                   : item.domainKeys[i]});
+  CKdDeploy::Deployment deployment;
+  for (int i = 0; resolver.GetDeployment(i, deployment); ++i) {
+    const std::string kind =
+        std::to_string(deployment.kind) + (deployment.range ? " range" : " text");
+    if (deployment.domains.empty()) table.AddRow({deployment.name, kind, "(no domains)"});
+    for (std::size_t d = 0; d < deployment.domains.size(); ++d)
+      table.AddRow({deployment.name, kind, deployment.domains[d],
+                    deployment.range ? deployment.keys[d] + ".." + deployment.keyEnds[d]
+                                     : deployment.keys[d]});
   }
   return table.Lines();
 }

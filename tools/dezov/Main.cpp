@@ -1,14 +1,17 @@
 // dezov: reads and changes XML and INI configuration files and asks the
 // deployment resolver, from a shell. Arguments and answers are converted
-// between the terminal's encoding and GBK, the encoding of the files.
+// between the terminal's encoding and the text of the files.
 #include <CLI/CLI.hpp>
 
 #include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "CommandLine.h"
 #include "Commands.h"
 #include "Session.h"
 #include "ToolError.h"
@@ -30,6 +33,8 @@ void PrintError(const std::string& message) {
 int RunAction(Session& session) {
   int status = kExitFailure;
   try {
+    if (session.json && !session.hasJsonForm)
+      throw Failure("--format json: this command answers in text only");
     status = session.action();
   } catch (const ToolError& error) {
     PrintError(error.what());
@@ -68,12 +73,19 @@ int main(int argc, char** argv) {
                "Exit status: 0 done, 1 the value, key, section or domain asked for does not "
                "exist, 2 usage error or failure.",
                "dezov"};
+  app.formatter(std::make_shared<UsageFormatter>());
   app.set_version_flag("--version", "dezov " DEZOV_VERSION);
   app.add_flag("--raw", session.raw,
-               "Pass names, values and answers as bytes (GBK as stored), without conversion");
+               "Pass names, values and answers as bytes (as stored), without conversion");
+  std::string format = "text";
+  app.add_option("--format", format,
+                 "text (default) or json: get, show, sections, keys and the deploy answers "
+                 "as one JSON document in UTF-8")
+      ->check(CLI::IsMember({"text", "json"}));
   app.require_subcommand(1);
-  app.fallthrough();  // --raw is accepted after the subcommands too
+  app.fallthrough();  // --raw and --format are accepted after the subcommands too
 
+  // The command groups, each in files of its own.
   AddXmlCommands(app, session);
   AddIniCommands(app, session);
   AddDeployCommands(app, session);
@@ -83,8 +95,13 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    return app.exit(error) == 0 ? kExitOk : kExitFailure;
+    const std::string unknown =
+        UnknownCommandMessage(app, std::vector<std::string>(argv + 1, argv + argc));
+    if (unknown.empty()) return app.exit(error) == 0 ? kExitOk : kExitFailure;
+    PrintError(unknown);
+    return kExitFailure;
   }
   if (!session.action) return kExitFailure;  // not reached: a subcommand is required
+  session.json = format == "json";
   return RunAction(session);
 }

@@ -4,28 +4,73 @@
 #include <system_error>
 #include <utility>
 
+#include "GbkText.h"
+#include "InputBytes.h"
+#include "JsonText.h"
 #include "ToolError.h"
+#include "Transcoder.h"
 
 namespace dezov {
 namespace tool {
+namespace {
+
+constexpr const char* kRawHint = "; --raw passes bytes unchanged";
+
+// utf8 unchanged when it is valid UTF-8; throws a Failure saying where it is not.
+std::string CheckedUtf8(const std::string& utf8, const std::string& what) {
+  const Transcoded checked = Transcode("UTF-8", "UTF-8", utf8);
+  if (checked.ok) return utf8;
+  if (checked.unsupported) throw Failure("cannot check UTF-8 text on this system");
+  throw Failure(what + " is not valid UTF-8" +
+                (checked.badOffset < utf8.size()
+                     ? " (offset " + std::to_string(checked.badOffset) + ")"
+                     : std::string(" (it ends inside a character)")) +
+                kRawHint);
+}
+
+}  // namespace
 
 Session::Session(TerminalText terminal) : terminal_(std::move(terminal)) {}
 
-std::string Session::Gbk(const std::string& argument, const std::string& what) const {
-  return raw ? argument : terminal_.ToGbk(argument, what);
+std::string Session::Stored(const std::string& argument, const std::string& what) const {
+  if (raw) return argument;
+  const std::string utf8 = terminal_.ToUtf8(argument, what);
+  if (encoding == StoreEncoding::kUtf8) return utf8;
+  std::string gbk;
+  std::string reason;
+  if (!Utf8ToGbk(utf8, gbk, reason)) throw Failure(what + ": " + reason);
+  return gbk;
 }
 
 std::string Session::Name(const std::string& argument, const std::string& what) const {
   if (argument.empty()) throw Failure(what + " must not be empty");
-  return Gbk(argument, what);
+  return Stored(argument, what);
 }
 
-std::string Session::Shown(const std::string& gbk) const {
-  return raw ? gbk : terminal_.FromGbk(gbk);
+std::string Session::Utf8(const std::string& stored) const {
+  if (raw || encoding == StoreEncoding::kUtf8) return CheckedUtf8(stored, "the stored text");
+  std::string utf8;
+  std::string reason;
+  if (!GbkToUtf8(stored, utf8, reason))
+    throw Failure("the stored text is not GBK: " + reason + kRawHint);
+  return utf8;
 }
 
-void Session::Print(const std::string& gbkLine) {
-  answer_ += Shown(gbkLine);
+std::string Session::Shown(const std::string& stored) const {
+  return raw ? stored : terminal_.FromUtf8(Utf8(stored));
+}
+
+std::string Session::Json(const std::string& stored) const { return JsonString(Utf8(stored)); }
+
+std::string Session::Json(const std::vector<std::string>& stored) const {
+  std::vector<std::string> elements;
+  elements.reserve(stored.size());
+  for (const auto& text : stored) elements.push_back(Json(text));
+  return JsonArray(elements);
+}
+
+void Session::Print(const std::string& storedLine) {
+  answer_ += Shown(storedLine);
   answer_ += '\n';
 }
 
@@ -41,8 +86,22 @@ void RequireExistingFile(const std::string& path) {
   if (std::filesystem::is_directory(status)) throw Failure(path + ": is a directory");
 }
 
-std::string ChildPath(const std::string& path, const std::string& name) {
-  return path.empty() ? name : path + "\\" + name;
+bool IsMissingFile(const std::string& path) {
+  std::error_code error;
+  const auto status = std::filesystem::symlink_status(path, error);
+  return status.type() == std::filesystem::file_type::not_found;
+}
+
+std::string ValueArgument(const std::string& argument) {
+  if (argument != "-") return argument;
+  std::string bytes;
+  std::string reason;
+  if (!ReadStandardInputBytes(bytes, reason)) throw Failure(reason);
+  if (!bytes.empty() && bytes.back() == '\n') {
+    bytes.pop_back();
+    if (!bytes.empty() && bytes.back() == '\r') bytes.pop_back();
+  }
+  return bytes;
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }

@@ -5,11 +5,17 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "TerminalText.h"
 
 namespace dezov {
 namespace tool {
+
+// The encoding of the text a store hands over: GBK (the XML store always,
+// INI files by default), or UTF-8 (INI files with a UTF-8 byte-order mark,
+// or chosen with --encoding utf-8).
+enum class StoreEncoding { kGbk, kUtf8 };
 
 // Collects the answer while a command runs; main prints it only when the
 // command succeeded, so a failed command never leaves half an answer.
@@ -17,21 +23,30 @@ class Session {
  public:
   explicit Session(TerminalText terminal);
 
-  // An argument as the stores need it (GBK, or as typed with --raw); what
-  // names the argument in an error message.
-  std::string Gbk(const std::string& argument, const std::string& what) const;
-  // Like Gbk, and refuses the empty text: an empty name selects nothing.
+  // An argument as the store needs it (in the store's encoding, or as typed
+  // with --raw); what names the argument in an error message.
+  std::string Stored(const std::string& argument, const std::string& what) const;
+  // Like Stored, and refuses the empty text: an empty name selects nothing.
   std::string Name(const std::string& argument, const std::string& what) const;
-  // GBK text as the terminal shows it (as stored with --raw).
-  std::string Shown(const std::string& gbk) const;
-  // Appends a line of GBK text to the answer, as the terminal shows it.
-  void Print(const std::string& gbkLine);
-  // Appends a line that is already in the terminal's encoding.
+  // The store's text as the terminal shows it (as stored with --raw).
+  std::string Shown(const std::string& stored) const;
+  // The store's text as UTF-8 (with --raw it must be UTF-8 already).
+  std::string Utf8(const std::string& stored) const;
+  // The store's text as a JSON string.
+  std::string Json(const std::string& stored) const;
+  // The store's texts as a JSON array of strings.
+  std::string Json(const std::vector<std::string>& stored) const;
+  // Appends a line of the store's text to the answer, as the terminal shows it.
+  void Print(const std::string& storedLine);
+  // Appends a line that is already in the terminal's encoding (or JSON).
   void PrintAsIs(const std::string& line);
   // The answer so far, in the terminal's encoding.
   const std::string& answer() const { return answer_; }
 
   bool raw = false;             // --raw: names, values and answers pass unconverted
+  bool json = false;            // --format json: the answer is one JSON document
+  bool hasJsonForm = false;     // the chosen command can answer in JSON
+  StoreEncoding encoding = StoreEncoding::kGbk;  // of the store the command uses
   std::function<int()> action;  // the command to run, set while parsing
 
  private:
@@ -43,8 +58,13 @@ class Session {
 // create a missing file, which a typing error should not do.
 void RequireExistingFile(const std::string& path);
 
-// path\name, the element path one level below path ("" for the root).
-std::string ChildPath(const std::string& path, const std::string& name);
+// True when path names nothing at all (not even a dangling symbolic link).
+bool IsMissingFile(const std::string& path);
+
+// A VALUE argument as typed, or for "-" standard input's bytes with one
+// trailing line end ("\n" or "\r\n") dropped, as a shell's $(...) would
+// drop it; throws a Failure when standard input cannot be read.
+std::string ValueArgument(const std::string& argument);
 
 // text in double quotes, for messages.
 std::string Quoted(const std::string& text);

@@ -1,6 +1,3 @@
-// Two-step conversions through UTF-8, so that a failure can be told apart:
-// bytes that are not text in their own encoding, or a character that the
-// other encoding lacks.
 #include "TerminalText.h"
 
 #include <cstdio>
@@ -8,14 +5,12 @@
 
 #include "ToolError.h"
 #include "Transcoder.h"
-#include "text/TextUtil.h"
 
 namespace dezov {
 namespace tool {
 namespace {
 
 constexpr const char* kUtf8 = "UTF-8";
-constexpr const char* kGbk = "GBK";
 constexpr const char* kRawHint = "; --raw passes bytes unchanged";
 
 std::string Hex(unsigned value, int digits) {
@@ -24,28 +19,17 @@ std::string Hex(unsigned value, int digits) {
   return buffer;
 }
 
-// The code point of the UTF-8 sequence at offset (the text is valid UTF-8).
-unsigned CodePointAt(const std::string& utf8, std::size_t offset) {
-  const auto byte = [&](std::size_t i) {
-    return i < utf8.size() ? static_cast<unsigned char>(utf8[i]) : 0u;
-  };
-  const unsigned lead = byte(offset);
-  if (lead < 0x80) return lead;
-  const int trailing = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
-  unsigned point = lead & (0x3Fu >> trailing);
-  for (int i = 1; i <= trailing; ++i) point = (point << 6) | (byte(offset + i) & 0x3Fu);
-  return point;
+// Every byte below 0x80: the same text in every encoding a terminal speaks here.
+bool IsAscii(const std::string& text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
 }
 
 std::string WhereBad(const std::string& text, std::size_t offset) {
   if (offset >= text.size()) return " (it ends inside a character)";
   return " (byte 0x" + Hex(static_cast<unsigned char>(text[offset]), 2) + " at offset " +
          std::to_string(offset) + ")";
-}
-
-std::string Character(const std::string& utf8, std::size_t offset) {
-  if (offset >= utf8.size()) return "a character";
-  return "U+" + Hex(CodePointAt(utf8, offset), 4);
 }
 
 Transcoded Step(const std::string& from, const std::string& to, const std::string& text) {
@@ -58,29 +42,35 @@ Transcoded Step(const std::string& from, const std::string& to, const std::strin
 
 }  // namespace
 
+std::string CharacterAt(const std::string& utf8, std::size_t offset) {
+  if (offset >= utf8.size()) return "a character";
+  const auto byte = [&](std::size_t i) {
+    return i < utf8.size() ? static_cast<unsigned char>(utf8[i]) : 0u;
+  };
+  const unsigned lead = byte(offset);
+  const int trailing = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+  unsigned point = trailing == 0 ? lead : lead & (0x3Fu >> trailing);
+  for (int i = 1; i <= trailing; ++i) point = (point << 6) | (byte(offset + i) & 0x3Fu);
+  return "U+" + Hex(point, 4);
+}
+
 TerminalText::TerminalText(std::string codeset) : codeset_(std::move(codeset)) {}
 
-std::string TerminalText::ToGbk(const std::string& text, const std::string& what) const {
-  if (IsAscii(text)) return text;  // every encoding in use agrees on ASCII
+std::string TerminalText::ToUtf8(const std::string& text, const std::string& what) const {
+  if (IsAscii(text)) return text;
+  // Also from UTF-8 itself: the conversion checks that the text is UTF-8.
   const Transcoded utf8 = Step(codeset_, kUtf8, text);
   if (!utf8.ok)
     throw Failure(what + " is not valid " + codeset_ + " text" + WhereBad(text, utf8.badOffset));
-  const Transcoded gbk = Step(kUtf8, kGbk, utf8.text);
-  if (!gbk.ok)
-    throw Failure(what + " holds " + Character(utf8.text, gbk.badOffset) +
-                  ", which GBK cannot encode");
-  return gbk.text;
+  return utf8.text;
 }
 
-std::string TerminalText::FromGbk(const std::string& gbk) const {
-  if (IsAscii(gbk)) return gbk;
-  const Transcoded utf8 = Step(kGbk, kUtf8, gbk);
-  if (!utf8.ok)
-    throw Failure("the stored text is not valid GBK" + WhereBad(gbk, utf8.badOffset) + kRawHint);
-  const Transcoded shown = Step(kUtf8, codeset_, utf8.text);
+std::string TerminalText::FromUtf8(const std::string& utf8) const {
+  if (IsAscii(utf8) || codeset_ == kUtf8) return utf8;
+  const Transcoded shown = Step(kUtf8, codeset_, utf8);
   if (!shown.ok)
     throw Failure("the terminal's encoding " + codeset_ + " cannot show " +
-                  Character(utf8.text, shown.badOffset) + kRawHint);
+                  CharacterAt(utf8, shown.badOffset) + kRawHint);
   return shown.text;
 }
 
