@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Bindings.h"
+#include "StoreNames.h"
 
 namespace py = pybind11;
 
@@ -343,12 +344,6 @@ struct XmlSection {
   XmlFile& file() const { return owner.cast<XmlFile&>(); }
 };
 
-// The element path of the records named name in the list at path, in the
-// store's path syntax (backslash-separated names; path alone for no name).
-std::string RecordPath(const GbkText& path, const GbkText& name) {
-  return name.bytes.empty() ? path.bytes : path.bytes + '\\' + name.bytes;
-}
-
 // One record of a list, read on demand: the library has no call that lists an
 // element's attributes, so a Record answers for any name but cannot be iterated.
 struct Record {
@@ -397,7 +392,10 @@ RecordIterator Records(const py::object& owner, const GbkText& path, const py::o
     for (const auto& attribute : *attributes) Gbk(attribute, "attribute names");  // fail early
   XmlInUse store(file);
   if (!store->Locate(path.c_str(), records.c_str())) RaiseKeyError(name);
-  return RecordIterator{owner, RecordPath(path, records), attributes, store->GetCount()};
+  // The element path of the records, as the cursor's list reads it.
+  const std::string elements =
+      records.bytes.empty() ? path.bytes : ElementPath(path.bytes, records.bytes);
+  return RecordIterator{owner, elements, attributes, store->GetCount()};
 }
 
 const char kXmlFileDoc[] =
