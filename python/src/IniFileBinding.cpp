@@ -39,32 +39,6 @@ TextEncoding RequestedEncoding(const py::str& name) {
                         py::repr(name).cast<std::string>());
 }
 
-// A scratch store that tells whether a name was seen before, matching names
-// as every CKdIni does. Never written.
-class NameSet {
- public:
-  ~NameSet() { seen_.bModified = false; }
-  // True the first time a name (as the store matches it) is added.
-  bool Add(const std::string& name) {
-    if (seen_.HaveKey("s", name.c_str())) return false;
-    seen_.SetValue("s", name.c_str(), "");
-    return true;
-  }
-
- private:
-  CKdIni seen_;
-};
-
-// Each name once, where it first appears; a key line without a name (text in
-// a section) is no key and is left out.
-std::vector<std::string> FirstOfEachName(const std::vector<std::string>& names) {
-  NameSet seen;
-  std::vector<std::string> unique;
-  for (const auto& name : names)
-    if (!name.empty() && seen.Add(name)) unique.push_back(name);
-  return unique;
-}
-
 // A store to try changes on: empty, or a copy of another store. Never
 // written, whatever happens.
 class TrialStore {
@@ -271,7 +245,8 @@ std::vector<std::string> SectionNames(IniFile& file) {
   InUse store(file);
   std::vector<std::string> sections;
   store->GetSections(sections);
-  NameSet seen;
+  // A section without a name ("[]") is one: it is reached by "".
+  SeenNames seen;
   std::vector<std::string> unique;
   for (auto& section : sections)
     if (seen.Add(section)) unique.push_back(std::move(section));
@@ -425,7 +400,7 @@ void ReplaceSection(IniFile& file, const py::handle& section, const py::handle& 
       if (!trial->SetValue(name.c_str(), key.c_str(), value.c_str()))
         RaiseRefusedBy(file, *trial, NotStored(file, name, key));
   }
-  NameSet kept;
+  SeenNames kept;
   for (const auto& [key, value] : values) {
     store->SetValue(name.c_str(), key.c_str(), value.c_str());
     kept.Add(key);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 
+#include "StoreNames.h"
 #include "TextCasters.h"
 
 namespace py = pybind11;
@@ -167,6 +168,22 @@ bool InterpreterFinalizing() {
 #else
   return _Py_IsFinalizing();
 #endif
+}
+
+bool SeenNames::Add(const std::string& name) {
+  std::vector<std::string>& sameLength = byLength_[name.size()];
+  for (const auto& seen : sameLength)
+    if (SameName(seen, name)) return false;
+  sameLength.push_back(name);
+  return true;
+}
+
+std::vector<std::string> FirstOfEachName(const std::vector<std::string>& names) {
+  SeenNames seen;
+  std::vector<std::string> unique;
+  for (const auto& name : names)
+    if (!name.empty() && seen.Add(name)) unique.push_back(name);
+  return unique;
 }
 
 StoreLock::Use::Use(StoreLock& lock) : lock_(lock.mutex_) {

@@ -8,8 +8,11 @@
 
 #include <pybind11/pybind11.h>
 
+#include <cstddef>
 #include <mutex>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace dezov {
 namespace python {
@@ -45,6 +48,21 @@ void WarnResource(const pybind11::str& message);
 // True once the interpreter is shutting down: its lock must not be released
 // then, as threads that take it again are ended on the spot.
 bool InterpreterFinalizing();
+
+// The names seen so far, matched as the stores match names (SameName).
+class SeenNames {
+ public:
+  // True the first time a name is added.
+  bool Add(const std::string& name);
+
+ private:
+  // Same names have equal lengths: each name is compared with those of its length.
+  std::unordered_map<std::size_t, std::vector<std::string>> byLength_;
+};
+
+// Each name once, at its first place, as lookups by name reach it; an empty
+// name (the text lines of an INI section) is no name and is left out.
+std::vector<std::string> FirstOfEachName(const std::vector<std::string>& names);
 
 // One store's use by one thread at a time. Loads and saves run without the
 // interpreter's lock, so another thread may call into the same object

@@ -105,21 +105,6 @@ class ScratchDocument {
   CXmlIni store_;
 };
 
-// Each name once, where it first appears, matching names as the store does.
-std::vector<std::string> FirstOfEachName(const std::vector<std::string>& names) {
-  ScratchDocument seen;
-  std::vector<std::string> unique;
-  for (const auto& name : names) {
-    if (seen.store().HaveKey("s", name.c_str())) continue;
-    try {
-      seen.store().SetValue("s", name.c_str(), "");
-    } catch (...) {  // a name the XML library refuses cannot be read from a document
-    }
-    unique.push_back(name);
-  }
-  return unique;
-}
-
 bool HasSection(CXmlIni& store, const std::string& section) {
   return store.HaveNode(section.c_str(), 0);
 }
@@ -269,15 +254,15 @@ void ReplaceSection(XmlFile& file, const py::handle& section, const py::handle& 
 
   XmlInUse store(file);
   if (!HasSection(*store, name)) AppendSection(file, *store, name);
-  ScratchDocument kept;
+  SeenNames kept;
   for (const auto& [key, value] : values) {
     store->SetValue(name.c_str(), key.c_str(), value.c_str());
-    kept.store().SetValue("s", key.c_str(), "");
+    kept.Add(key);
   }
   std::vector<std::string> old;
   store->GetKeysInSection(name.c_str(), old);
   for (const auto& key : FirstOfEachName(old))
-    if (!kept.store().HaveKey("s", key.c_str())) store->RemoveKey(name.c_str(), key.c_str());
+    if (kept.Add(key)) store->RemoveKey(name.c_str(), key.c_str());
   file.MarkChanged();
 }
 

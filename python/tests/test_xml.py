@@ -123,3 +123,13 @@ def test_a_utf8_document_is_read_and_written_whole_in_the_stores_encoding(tmp_pa
     text = path.read_bytes()
     assert text.startswith(b'<?xml version="1.0" encoding="gb2312"') and "再见".encode("gbk") in text
     assert dict(dezov.XmlFile(path)["S"]) == {"K": "你好😀", "New": "再见"}
+
+
+def test_comments_text_and_instructions_are_neither_sections_nor_keys(tmp_path):
+    path = tmp_path / "mixed.xml"
+    path.write_bytes(
+        b'<?xml version="1.0" encoding="gb2312"?>\n<vornini><!-- c -->text<S>more<!-- c -->'
+        b'<K Value="1"/><?pi x?><![CDATA[data]]><k Value="2"/></S><?pi y?></vornini>\n'
+    )
+    xml = dezov.XmlFile(path)
+    assert list(xml) == ["S"] and list(xml["S"]) == ["K"] and dict(xml["S"]) == {"K": "1"}
