@@ -1,5 +1,9 @@
 // dezov.IniFile and its section view over CKdIni.
-#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
@@ -18,13 +22,25 @@ namespace {
 
 constexpr char kWriteFailed[] = " (the file is unchanged)";
 
-// Whether the file at path starts with a UTF-8 byte-order mark now.
-bool StartsWithByteOrderMark(const std::string& path) {
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                             &std::fclose);
-  char start[3] = {};
-  return file && std::fread(start, 1, sizeof start, file.get()) == sizeof start &&
-         std::string(start, sizeof start) == "\xEF\xBB\xBF";
+// How the file at path starts now: with a UTF-8 byte-order mark, with other
+// bytes, or not at all (nothing readable there, or no regular file: a FIFO
+// is not waited on here; the store says what it makes of it).
+enum class FileStart { kNone, kMark, kOther };
+
+FileStart StartOf(const std::string& path) {
+  struct Descriptor {
+    int number;
+    ~Descriptor() {
+      if (number >= 0) ::close(number);
+    }
+  } file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+  struct stat status;
+  if (file.number < 0 || ::fstat(file.number, &status) != 0 || !S_ISREG(status.st_mode))
+    return FileStart::kNone;
+  char start[3];
+  const bool marked = ::read(file.number, start, sizeof start) == sizeof start &&
+                      std::memcmp(start, "\xEF\xBB\xBF", sizeof start) == 0;
+  return marked ? FileStart::kMark : FileStart::kOther;
 }
 
 // The encoding asked for by name: Python's names and aliases of "gbk" and
@@ -80,7 +96,7 @@ class IniFile {
     // A mark makes the file UTF-8. It is looked at before and after the read;
     // a file replaced meanwhile by one with the other form is read again.
     for (int attempt = 0;; ++attempt) {
-      const bool mark = StartsWithByteOrderMark(path_);
+      const bool mark = StartOf(path_) == FileStart::kMark;
       bool opened;
       std::string reason;
       {
@@ -89,7 +105,7 @@ class IniFile {
         if (!opened) reason = store_->GetLastErrMsg();
       }
       if (!opened) RaiseFileError(reason, path_);
-      if (StartsWithByteOrderMark(path_) == mark || attempt == 2) {
+      if ((StartOf(path_) == FileStart::kMark) == mark || attempt == 2) {
         mark_ = mark;
         encoding_ = mark ? TextEncoding::kUtf8 : requested;
         return;
@@ -182,9 +198,8 @@ class IniFile {
   // sections: those are added again and written once more.
   bool WriteHoldingLock(std::string& reason) {
     CKdIni& store = *store_;
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> exists(std::fopen(path_.c_str(), "rb"),
-                                                                 &std::fclose);
-    if (exists && StartsWithByteOrderMark(path_) != mark_) {
+    const FileStart start = StartOf(path_);
+    if (start != FileStart::kNone && (start == FileStart::kMark) != mark_) {
       reason = "'" + path_ + "' was rewritten " + (mark_ ? "without" : "with") +
                " a UTF-8 byte-order mark since it was read; the changes are not merged into "
                "text of another encoding";
