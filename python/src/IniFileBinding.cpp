@@ -22,9 +22,10 @@ namespace {
 
 constexpr char kWriteFailed[] = " (the file is unchanged)";
 
-// How the file at path starts now: with a UTF-8 byte-order mark, with other
-// bytes, or not at all (nothing readable there, or no regular file: a FIFO
-// is not waited on here; the store says what it makes of it).
+// How the file at path starts now: with a UTF-8 byte-order mark, with three
+// other bytes, or with nothing that tells (fewer bytes, nothing readable
+// there, or no regular file: a FIFO is not waited on here; the store says
+// what it makes of it).
 enum class FileStart { kNone, kMark, kOther };
 
 FileStart StartOf(const std::string& path) {
@@ -38,9 +39,9 @@ FileStart StartOf(const std::string& path) {
   if (file.number < 0 || ::fstat(file.number, &status) != 0 || !S_ISREG(status.st_mode))
     return FileStart::kNone;
   char start[3];
-  const bool marked = ::read(file.number, start, sizeof start) == sizeof start &&
-                      std::memcmp(start, "\xEF\xBB\xBF", sizeof start) == 0;
-  return marked ? FileStart::kMark : FileStart::kOther;
+  if (::read(file.number, start, sizeof start) != sizeof start) return FileStart::kNone;
+  return std::memcmp(start, "\xEF\xBB\xBF", sizeof start) == 0 ? FileStart::kMark
+                                                              : FileStart::kOther;
 }
 
 // The encoding asked for by name: Python's names and aliases of "gbk" and

@@ -69,6 +69,12 @@ def test_utf8_files_are_read_and_written_as_utf8(tmp_path):
             assert ini.encoding == "utf-8" and ini["节"]["名"] == "张三"
             ini["节"]["新"] = "⺁€"  # no GBK form needed
         assert path.read_bytes() == mark + "[节]\n名=张三\n新=⺁€\n".encode("utf-8")
+    with dezov.IniFile(marked) as ini:  # emptied (no mark on an empty file), then filled again
+        del ini["节"]
+        ini.save()
+        assert marked.read_bytes() == b""
+        ini["节"] = {"名": "李四"}
+    assert marked.read_bytes() == "\ufeff[节]\n名=李四\n".encode("utf-8")
     assert dezov.IniFile(tmp_path / "new.ini", "cp936").encoding == "gbk"
     with pytest.raises(ValueError, match="'gbk' or 'utf-8', not 'latin-1'"):
         dezov.IniFile(plain, encoding="latin-1")
