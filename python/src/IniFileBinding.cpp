@@ -341,11 +341,13 @@ void CheckKeyName(const IniFile& file, const std::string& section, const std::st
 }
 
 // Refuses a section name that the store would not take with a key.
+// The store's reason then speaks of the key the name was tried with.
 void CheckSectionName(const IniFile& file, const std::string& section) {
   TrialStore trial;
-  if (!trial->SetValue(section.c_str(), "key", ""))
-    RaiseRefusedBy(file, *trial,
-                   py::str("cannot store the section [{}]").format(file.Shown(section)));
+  if (trial->SetValue(section.c_str(), "key", "")) return;
+  const py::str refused = py::str("cannot add the section [{}]").format(file.Shown(section));
+  const std::string reason = trial->GetLastErrMsg();
+  RaiseRefused(reason.empty() ? refused : py::str("{}: {}").format(refused, file.Shown(reason)));
 }
 
 void SetRaw(IniFile& file, const std::string& section, const std::string& key,
