@@ -11,21 +11,24 @@ import pytest
 
 import dezov
 
-HOLD_LOCK = """
+HOLD_LOCKS = """
 import fcntl, sys, time
-with open(sys.argv[1], "a") as lock:
-    fcntl.flock(lock, fcntl.LOCK_EX)
-    print("held", flush=True)
-    time.sleep(float(sys.argv[2]))
+files = [open(name, "a") for name in sys.argv[2:]]
+for file in files:
+    fcntl.flock(file, fcntl.LOCK_EX)
+print("held", flush=True)
+time.sleep(float(sys.argv[1]))
 """
 
 
 def hold_save_lock(path, seconds):
-    """A child process that holds the save lock of path (flock on .NAME.lock
-    beside it) for seconds; returns once it holds it."""
-    lock = path.with_name(f".{path.name}.lock")
+    """A child process that holds the save lock of path for seconds; returns
+    once it holds it. A save flocks .NAME.lock beside the file, or (as the
+    save protocol is reworked) the file itself too: both are locked."""
+    locks = [path.with_name(f".{path.name}.lock"), path]
     child = subprocess.Popen(
-        [sys.executable, "-c", HOLD_LOCK, str(lock), str(seconds)], stdout=subprocess.PIPE, text=True
+        [sys.executable, "-c", HOLD_LOCKS, str(seconds), *map(str, locks)],
+        stdout=subprocess.PIPE, text=True,
     )
     assert child.stdout is not None and child.stdout.readline() == "held\n"
     return child
