@@ -1,6 +1,5 @@
 #include "../include/StoreNames.h"
 
-#include "../xmlini/XmlStoreAccess.h"
 #include "TextUtil.h"
 
 namespace dezov {
@@ -8,7 +7,7 @@ namespace dezov {
 bool SameName(const std::string& a, const std::string& b) { return NamesEqual(a, b); }
 
 std::string ElementPath(const std::string& path, const std::string& name) {
-  return path.empty() ? name : KeyPath(path.c_str(), name.c_str());
+  return path.empty() ? name : path + '\\' + name;
 }
 
 }  // namespace dezov

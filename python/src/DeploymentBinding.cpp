@@ -12,8 +12,8 @@
 
 #include "Bindings.h"
 #include "DeploymentBinding.h"
-#include "GbkText.h"
 #include "ModuleSupport.h"
+#include "TextCasters.h"
 #include "XmlFileBinding.h"
 
 namespace py = pybind11;
@@ -25,12 +25,13 @@ namespace {
 // The answer as str, or None for the library's "" (nothing serves the request).
 py::object Answer(const std::string& domain) {
   if (domain.empty()) return py::none();
-  return DecodeGbk(domain);
+  return DecodeText(domain, TextEncoding::kGbk);
 }
 
 Deployment Load(XmlFile& file) {
   auto resolver = std::make_shared<CKdDeploy>();
-  resolver->InitDeloy(&file.Store());
+  XmlInUse store(file);
+  resolver->InitDeloy(&*store);
   return Deployment{std::move(resolver), file.path()};
 }
 
@@ -57,7 +58,7 @@ py::list Trades(const Deployment& d, const GbkText& yyb, const GbkText& jys) {
   while (start <= names.size()) {
     std::size_t end = names.find(',', start);
     if (end == std::string::npos) end = names.size();
-    if (end > start) list.append(DecodeGbk(names.substr(start, end - start)));
+    if (end > start) list.append(DecodeText(names.substr(start, end - start), TextEncoding::kGbk));
     start = end + 1;
   }
   return list;

@@ -13,24 +13,14 @@
 #include "Bindings.h"
 #include "DeployWatch.h"
 #include "DeploymentBinding.h"
-#include "GbkText.h"
 #include "ModuleSupport.h"
+#include "TextCasters.h"
 
 namespace py = pybind11;
 
 namespace dezov {
 namespace python {
 namespace {
-
-// True once the interpreter is shutting down: the lock must not be released
-// then, as threads that take it again are ended on the spot.
-bool InterpreterFinalizing() {
-#if PY_VERSION_HEX >= 0x030D0000
-  return Py_IsFinalizing();
-#else
-  return _Py_IsFinalizing();
-#endif
-}
 
 class DeploymentWatch;
 
@@ -75,8 +65,7 @@ class DeploymentWatch {
   Deployment Current() const {
     std::shared_ptr<const CKdDeploy> snapshot = Watch().Current();
     if (!snapshot) {
-      RaiseLibraryError(py::str("no deployment loaded from {}: {}")
-                            .format(DecodePath(path_), ShownGbk(Watch().LastError())));
+      RaiseFileError("no deployment loaded from '" + path_ + "': " + Watch().LastError(), path_);
     }
     return Deployment{std::move(snapshot), path_};
   }
@@ -144,7 +133,7 @@ void BindDeploymentWatch(py::module_& module) {
           [](const DeploymentWatch& w) -> py::object {
             const std::string error = w.Watch().LastError();
             if (error.empty()) return py::none();
-            return ShownGbk(error);
+            return ShownText(error);
           },
           "Why the last load failed (str), or None when it succeeded.")
       .def("close", &DeploymentWatch::Close,

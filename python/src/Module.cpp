@@ -2,7 +2,6 @@
 #include <pybind11/pybind11.h>
 
 #include "Bindings.h"
-#include "GbkText.h"
 #include "ModuleSupport.h"
 
 namespace py = pybind11;
@@ -12,7 +11,6 @@ PYBIND11_MODULE(_dezov, module) {
   // Every docstring starts with its own signature, written for Python readers.
   py::options options;
   options.disable_function_signatures();
-  dezov::python::RegisterLibraryForms();
   dezov::python::BindErrors(module);
   dezov::python::BindIniFile(module);
   dezov::python::BindXmlFile(module);

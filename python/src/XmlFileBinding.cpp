@@ -4,23 +4,33 @@
 #include <pybind11/stl.h>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "Bindings.h"
-#include "ModuleSupport.h"
+#include "StoreNames.h"
 
 namespace py = pybind11;
 
 namespace dezov {
 namespace python {
+namespace {
+
+constexpr char kWriteFailed[] = " (the file is unchanged)";
+
+}  // namespace
 
 XmlFile::XmlFile(const FilePath& path) : store_(std::make_unique<CXmlIni>()), path_(path.bytes) {
-  bool opened = store_->Open(path.c_str());
-  // False with no message: the file was missing and has just been created.
-  if (!opened && store_->GetLastErrMsg().empty()) opened = store_->Open(path.c_str());
-  if (!opened)
-    RaiseLibraryError(py::str("cannot open {}: {}")
-                          .format(DecodePath(path_), ShownGbk(store_->GetLastErrMsg())));
+  bool opened;
+  std::string reason;
+  {
+    py::gil_scoped_release release;
+    opened = store_->Open(path_.c_str());
+    // False with no reason: the file was missing and has just been created.
+    if (!opened && store_->GetLastErrMsg().empty()) opened = store_->Open(path_.c_str());
+    if (!opened) reason = store_->GetLastErrMsg();
+  }
+  if (!opened) RaiseFileError(reason, path_);
 }
 
 XmlFile::~XmlFile() {
@@ -38,160 +48,284 @@ CXmlIni& XmlFile::Store() const {
 }
 
 void XmlFile::Save() {
+  StoreLock::Use use(lock_);
   CXmlIni& store = Store();
-  if (!store.WriteFile())
-    RaiseLibraryError(py::str("cannot write {}: {} (the file is unchanged)")
-                          .format(DecodePath(path_), ShownGbk(store.GetLastErrMsg())));
+  bool written;
+  std::string reason;
+  {
+    py::gil_scoped_release release;
+    written = store.WriteFile();
+    if (!written) reason = store.GetLastErrMsg();
+  }
+  if (!written) RaiseFileError(reason, path_, kWriteFailed);
   changed_ = false;
 }
 
 void XmlFile::Close(bool save) {
+  StoreLock::Use use(lock_);
   if (!store_) return;
-  if (save && changed_) {
-    // Closed whatever happens, as IniFile.close is.
-    const std::unique_ptr<CXmlIni> store = std::move(store_);
-    changed_ = false;
-    if (!store->WriteFile())
-      RaiseLibraryError(py::str("cannot write {}: {} (the file is unchanged)")
-                            .format(DecodePath(path_), ShownGbk(store->GetLastErrMsg())));
-    return;
-  }
+  // Closed whatever happens, as IniFile.close is.
+  const std::unique_ptr<CXmlIni> store = std::move(store_);
+  const bool write = save && changed_;
   changed_ = false;
-  store_.reset();
+  if (!write) return;
+  bool written;
+  std::string reason;
+  {
+    py::gil_scoped_release release;
+    written = store->WriteFile();
+    if (!written) reason = store->GetLastErrMsg();
+  }
+  if (!written) RaiseFileError(reason, path_, kWriteFailed);
 }
 
 namespace {
 
-// Fails with the store's last error text, or with fallback when it has none.
-[[noreturn]] void RaiseStoreError(const XmlFile& file, const py::str& fallback) {
-  const std::string reason = file.Store().GetLastErrMsg();
-  RaiseLibraryError(reason.empty() ? fallback : ShownGbk(reason));
+// The GBK bytes of a name argument.
+std::string Gbk(const py::handle& text, const char* what) {
+  return EncodeText(text, TextEncoding::kGbk, what);
 }
 
-bool HasKey(const XmlFile& file, const GbkText& section, const GbkText& key, int index) {
-  return file.Store().HaveNode(KeyPath(section, key).c_str(), index);
-}
-
-bool HasElement(const XmlFile& file, const GbkText& path) {
-  return file.Store().HaveNode(path.c_str(), 0);
-}
-
-py::list DecodedList(const std::vector<std::string>& texts) {
+py::list Decoded(const std::vector<std::string>& texts) {
   py::list list;
-  for (const auto& text : texts) list.append(DecodeGbk(text));
+  for (const auto& text : texts) list.append(DecodeText(text, TextEncoding::kGbk));
   return list;
 }
 
-std::vector<std::string> SectionNames(const XmlFile& file) {
+// An empty document for trying names and values on, as every CXmlIni takes them.
+class ScratchDocument {
+ public:
+  ScratchDocument() {
+    static const char kEmpty[] = "<vornini/>";
+    store_.OpenBuffer(kEmpty, sizeof kEmpty - 1);
+  }
+  CXmlIni& store() { return store_; }
+
+ private:
+  CXmlIni store_;
+};
+
+bool HasSection(CXmlIni& store, const std::string& section) {
+  return store.HaveNode(section.c_str(), 0);
+}
+
+std::vector<std::string> SectionNames(XmlFile& file) {
+  XmlInUse store(file);
   std::vector<std::string> sections;
-  file.Store().GetSections(sections);
-  return sections;
+  store->GetSections(sections);
+  return FirstOfEachName(sections);
 }
 
-std::vector<std::string> KeyNames(const XmlFile& file, const GbkText& section) {
+std::vector<std::string> KeyNames(XmlFile& file, const py::handle& section) {
+  const std::string name = Gbk(section, "section names");
+  XmlInUse store(file);
   std::vector<std::string> keys;
-  if (!file.Store().GetKeysInSection(section.c_str(), keys)) RaiseKeyError(section);
-  return keys;
+  // GetKeysInSection lists nothing, successfully, for a missing section.
+  if (!HasSection(*store, name) || !store->GetKeysInSection(name.c_str(), keys))
+    RaiseKeyError(section);
+  return FirstOfEachName(keys);
 }
 
-py::object Get(const XmlFile& file, const GbkText& section, const GbkText& key,
-               const py::object& fallback, int index) {
-  if (!HasKey(file, section, key, index)) return fallback;
-  return DecodeGbk(file.Store().GetValue(section.c_str(), key.c_str(), index));
+bool Contains(XmlFile& file, const py::handle& section) {
+  const std::string name = Gbk(section, "section names");
+  XmlInUse store(file);
+  return HasSection(*store, name);
 }
 
-py::object GetBytes(const XmlFile& file, const GbkText& section, const GbkText& key,
+// The index-th value of the key; false when there is no such key.
+bool RawValue(XmlFile& file, const py::handle& section, const py::handle& key, int index,
+              std::string& value) {
+  const std::string sectionName = Gbk(section, "section names");
+  const std::string keyName = Gbk(key, "key names");
+  XmlInUse store(file);
+  if (!store->HaveKey(sectionName.c_str(), keyName.c_str(), index)) return false;
+  value = store->GetValue(sectionName.c_str(), keyName.c_str(), index);
+  return true;
+}
+
+bool ContainsKey(XmlFile& file, const py::handle& section, const py::handle& key) {
+  std::string value;
+  return RawValue(file, section, key, 0, value);
+}
+
+py::object Get(XmlFile& file, const py::handle& section, const py::handle& key,
+               const py::object& fallback, int index, const py::object& keywordFallback) {
+  std::string value;
+  if (RawValue(file, section, key, index, value)) return DecodeText(value, TextEncoding::kGbk);
+  return keywordFallback.is_none() ? fallback : keywordFallback;
+}
+
+py::object GetBytes(XmlFile& file, const py::handle& section, const py::handle& key,
                     const py::object& fallback, int index) {
-  if (!HasKey(file, section, key, index)) return fallback;
-  return py::bytes(file.Store().GetValue(section.c_str(), key.c_str(), index));
+  std::string value;
+  if (RawValue(file, section, key, index, value)) return py::bytes(value);
+  return fallback;
 }
 
-py::str Lookup(const XmlFile& file, const GbkText& section, const GbkText& key) {
-  if (!HasKey(file, section, key, 0)) RaiseKeyError(key);
-  return DecodeGbk(file.Store().GetValue(section.c_str(), key.c_str(), 0));
+// KeyError naming the section when it is missing, else the key.
+[[noreturn]] void RaiseMissing(XmlFile& file, const py::handle& section, const py::handle& key) {
+  const std::string name = Gbk(section, "section names");
+  XmlInUse store(file);
+  RaiseKeyError(HasSection(*store, name) ? key : section);
 }
 
-py::str NotStored(const std::string& path, int index) {
-  return py::str("cannot store a value at {} (index {}): no such element, or its name cannot "
-                 "be stored")
-      .format(ShownGbk(path), index);
+py::str Lookup(XmlFile& file, const py::handle& section, const py::handle& key) {
+  std::string value;
+  if (!RawValue(file, section, key, 0, value)) RaiseMissing(file, section, key);
+  return DecodeText(value, TextEncoding::kGbk);
 }
 
-void SetText(XmlFile& file, const GbkText& section, const GbkText& key, const GbkText& value,
-             int index) {
-  if (!file.Store().SetValue(section.c_str(), key.c_str(), value.c_str(), index))
-    RaiseStoreError(file, NotStored(KeyPath(section, key), index));
+// Refused with the store's reason, or with fallback when it gives none.
+[[noreturn]] void RaiseStoreRefusal(CXmlIni& store, const py::str& fallback) {
+  const std::string reason = store.GetLastErrMsg();
+  RaiseRefused(reason.empty() ? fallback : ShownText(reason));
+}
+
+py::str NotStored(const std::string& section, const std::string& key) {
+  return py::str("cannot store [{}] {}").format(ShownText(section), ShownText(key));
+}
+
+void Set(XmlFile& file, const py::handle& section, const py::handle& key,
+         const py::handle& value, int index) {
+  const std::string sectionName = Gbk(section, "section names");
+  const std::string keyName = Gbk(key, "key names");
+  const std::string text = EncodeValue(value, TextEncoding::kGbk);
+  XmlInUse store(file);
+  // Only the first key of a name is made when missing.
+  if (index > 0 && !store->HaveKey(sectionName.c_str(), keyName.c_str(), index))
+    RaiseMissing(file, section, key);
+  if (!store->SetValue(sectionName.c_str(), keyName.c_str(), text.c_str(), index))
+    RaiseStoreRefusal(*store, NotStored(sectionName, keyName));
   file.MarkChanged();
 }
 
-void SetNumber(XmlFile& file, const GbkText& section, const GbkText& key, long value, int index) {
-  if (!file.Store().SetValue(section.c_str(), key.c_str(), value, index))
-    RaiseStoreError(file, NotStored(KeyPath(section, key), index));
+void RemoveKey(XmlFile& file, const py::handle& section, const py::handle& key) {
+  const std::string sectionName = Gbk(section, "section names");
+  const std::string keyName = Gbk(key, "key names");
+  XmlInUse store(file);
+  if (!HasSection(*store, sectionName)) RaiseKeyError(section);
+  if (!store->RemoveKey(sectionName.c_str(), keyName.c_str())) RaiseKeyError(key);
   file.MarkChanged();
 }
 
-void RemoveKey(XmlFile& file, const GbkText& section, const GbkText& key) {
-  if (!file.Store().RemoveKey(section.c_str(), key.c_str())) RaiseKeyError(key);
+void RemoveSection(XmlFile& file, const py::handle& section) {
+  const std::string name = Gbk(section, "section names");
+  XmlInUse store(file);
+  if (!store->RemoveSection(name.c_str())) RaiseKeyError(section);
   file.MarkChanged();
 }
 
-void Remove(XmlFile& file, const GbkText& section, const std::optional<GbkText>& key) {
-  if (key) return RemoveKey(file, section, *key);
-  if (!file.Store().RemoveSection(section.c_str())) RaiseKeyError(section);
+void Remove(XmlFile& file, const py::handle& section, const py::object& key) {
+  if (key.is_none()) return RemoveSection(file, section);
+  RemoveKey(file, section, key);
+}
+
+// Appends an empty section (after trying its name on a scratch document).
+void AppendSection(XmlFile& file, CXmlIni& store, const std::string& section) {
+  ScratchDocument scratch;
+  if (!scratch.store().Append(section.c_str()) || !store.Append(section.c_str()))
+    RaiseStoreRefusal(store, py::str("cannot add the section [{}]").format(ShownText(section)));
   file.MarkChanged();
 }
 
-py::object GetAttribute(const XmlFile& file, const GbkText& path, const GbkText& name,
+void AddSection(XmlFile& file, const py::handle& section) {
+  const std::string name = Gbk(section, "section names");
+  XmlInUse store(file);
+  if (HasSection(*store, name))
+    RaiseRefused(py::str("section [{}] already exists").format(ShownText(name)));
+  AppendSection(file, *store, name);
+}
+
+// xml[section] = mapping: the section holds exactly the mapping's keys, one
+// element each with its value, afterwards. Every name and value is tried on
+// a scratch document first, so a refusal changes nothing.
+void ReplaceSection(XmlFile& file, const py::handle& section, const py::handle& mapping) {
+  const std::string name = Gbk(section, "section names");
+  std::vector<std::pair<std::string, std::string>> values;
+  const py::object items = py::reinterpret_borrow<py::object>(mapping).attr("items")();
+  for (const py::handle item : items) {
+    const py::tuple pair = py::reinterpret_borrow<py::tuple>(item);
+    values.emplace_back(Gbk(pair[0], "key names"), EncodeValue(pair[1], TextEncoding::kGbk));
+  }
+  ScratchDocument scratch;
+  for (const auto& [key, value] : values)
+    if (!scratch.store().SetValue(name.c_str(), key.c_str(), value.c_str()))
+      RaiseStoreRefusal(scratch.store(), NotStored(name, key));
+
+  XmlInUse store(file);
+  if (!HasSection(*store, name)) AppendSection(file, *store, name);
+  SeenNames kept;
+  for (const auto& [key, value] : values) {
+    store->SetValue(name.c_str(), key.c_str(), value.c_str());
+    kept.Add(key);
+  }
+  std::vector<std::string> old;
+  store->GetKeysInSection(name.c_str(), old);
+  for (const auto& key : FirstOfEachName(old))
+    if (kept.Add(key)) store->RemoveKey(name.c_str(), key.c_str());
+  file.MarkChanged();
+}
+
+py::object GetAttribute(XmlFile& file, const GbkText& path, const GbkText& name,
                         const py::object& fallback, int index) {
-  if (!file.Store().HaveAttribute(path.c_str(), name.c_str(), index)) return fallback;
-  return DecodeGbk(file.Store().GetAttribute(path.c_str(), name.c_str(), index));
+  XmlInUse store(file);
+  if (!store->HaveAttribute(path.c_str(), name.c_str(), index)) return fallback;
+  return DecodeText(store->GetAttribute(path.c_str(), name.c_str(), index), TextEncoding::kGbk);
 }
 
-void SetAttribute(XmlFile& file, const GbkText& path, const GbkText& name, const GbkText& value,
-                  int index) {
-  if (!file.Store().SetAttribute(path.c_str(), name.c_str(), value.c_str(), index))
-    RaiseStoreError(file, NotStored(path.bytes, index));
+void SetAttribute(XmlFile& file, const GbkText& path, const GbkText& name,
+                  const py::handle& value, int index) {
+  const std::string text = EncodeValue(value, TextEncoding::kGbk);
+  XmlInUse store(file);
+  if (!store->SetAttribute(path.c_str(), name.c_str(), text.c_str(), index))
+    RaiseStoreRefusal(*store, py::str("cannot set the attribute {} of {} (index {}): no such "
+                                      "element, or its name cannot be stored")
+                                  .format(ShownText(name.bytes), ShownText(path.bytes), index));
   file.MarkChanged();
 }
 
-void RemoveAttribute(XmlFile& file, const GbkText& path, const GbkText& name, int index) {
-  if (!file.Store().RemoveAttribute(path.c_str(), name.c_str(), index)) RaiseKeyError(name);
+void RemoveAttribute(XmlFile& file, const GbkText& path, const py::object& name, int index) {
+  const std::string attribute = Gbk(name, "attribute names");
+  XmlInUse store(file);
+  if (!store->RemoveAttribute(path.c_str(), attribute.c_str(), index)) RaiseKeyError(name);
   file.MarkChanged();
 }
 
-void ClearAttributes(XmlFile& file, const GbkText& path) {
-  if (!file.Store().ClearAttribute(path.c_str())) RaiseKeyError(path);
+void ClearAttributes(XmlFile& file, const py::object& path) {
+  const std::string element = Gbk(path, "paths");
+  XmlInUse store(file);
+  if (!store->ClearAttribute(element.c_str())) RaiseKeyError(path);
   file.MarkChanged();
 }
 
 // Appends an element at path and stores the attributes in it, in the
-// mapping's order, through the record cursor.
+// mapping's order, through the record cursor: a float with the cursor's six
+// decimals, any other value as EncodeValue writes it.
 void Append(XmlFile& file, const GbkText& path, const py::object& attributes) {
-  CXmlIni& store = file.Store();
-  if (!store.Append(path.c_str()))
-    RaiseStoreError(file, py::str("cannot append an element at {}").format(ShownGbk(path.bytes)));
+  std::vector<std::pair<std::string, py::object>> values;
+  if (!attributes.is_none())
+    for (const auto& item : py::dict(attributes))
+      values.emplace_back(Gbk(item.first, "attribute names"),
+                          py::reinterpret_borrow<py::object>(item.second));
+  XmlInUse store(file);
+  if (!store->Append(path.c_str()))
+    RaiseStoreRefusal(*store,
+                      py::str("cannot append an element at {}").format(ShownText(path.bytes)));
   file.MarkChanged();
-  if (attributes.is_none()) return;
-  for (const auto& item : py::reinterpret_borrow<py::dict>(py::dict(attributes))) {
-    const GbkText name = item.first.cast<GbkText>();
-    const py::handle value = item.second;
-    bool stored;
-    if (PyFloat_Check(value.ptr()))
-      stored = store.Set(name.c_str(), value.cast<double>());
-    else if (PyLong_Check(value.ptr()))
-      stored = store.Set(name.c_str(), value.cast<long>());
-    else
-      stored = store.Set(name.c_str(), value.cast<GbkText>().c_str());
+  for (const auto& [name, value] : values) {
+    const bool stored =
+        PyFloat_Check(value.ptr())
+            ? store->Set(name.c_str(), value.cast<double>())
+            : store->Set(name.c_str(), EncodeValue(value, TextEncoding::kGbk).c_str());
     if (!stored)
-      RaiseStoreError(file,
-                      py::str("cannot set the attribute {}").format(ShownGbk(name.bytes)));
+      RaiseStoreRefusal(*store, py::str("cannot set the attribute {}").format(ShownText(name)));
   }
 }
 
 // A view of one section of an XmlFile; it reads through to the store.
 struct XmlSection {
   py::object owner;  // the XmlFile, kept alive by the view
-  GbkText name;
+  py::object name;   // the section's name as asked for
   XmlFile& file() const { return owner.cast<XmlFile&>(); }
 };
 
@@ -202,11 +336,12 @@ struct Record {
   std::string path;  // element path of the records; index picks this one
   int index;
   XmlFile& file() const { return owner.cast<XmlFile&>(); }
-  bool Has(const GbkText& name) const {
-    return file().Store().HaveAttribute(path.c_str(), name.c_str(), index);
-  }
-  std::string Value(const GbkText& name) const {
-    return file().Store().GetAttribute(path.c_str(), name.c_str(), index);
+  bool Value(const py::handle& name, std::string& value) const {
+    const std::string attribute = Gbk(name, "attribute names");
+    XmlInUse store(file());
+    if (!store->HaveAttribute(path.c_str(), attribute.c_str(), index)) return false;
+    value = store->GetAttribute(path.c_str(), attribute.c_str(), index);
+    return true;
   }
 };
 
@@ -220,28 +355,32 @@ struct RecordIterator {
   int next = 0;
 
   py::object Next() {
-    XmlFile& file = owner.cast<XmlFile&>();
-    if (next >= count || !file.Store().HaveNode(path.c_str(), next)) throw py::stop_iteration();
+    {
+      XmlInUse store(owner.cast<XmlFile&>());
+      if (next >= count || !store->HaveNode(path.c_str(), next)) throw py::stop_iteration();
+    }
     Record record{owner, path, next++};
     if (!attributes) return py::cast(record);
     py::dict values;
-    for (const auto& name : *attributes) {
-      const GbkText attribute = name.cast<GbkText>();
-      if (record.Has(attribute)) values[name] = DecodeGbk(record.Value(attribute));
-    }
+    std::string value;
+    for (const auto& name : *attributes)
+      if (record.Value(name, value)) values[name] = DecodeText(value, TextEncoding::kGbk);
     return std::move(values);
   }
 };
 
-RecordIterator Records(const py::object& owner, const GbkText& path, const GbkText& name,
+RecordIterator Records(const py::object& owner, const GbkText& path, const py::object& name,
                        const std::optional<std::vector<py::object>>& attributes) {
   XmlFile& file = owner.cast<XmlFile&>();
+  const GbkText records{Gbk(name, "record names")};
   if (attributes)
-    for (const auto& attribute : *attributes) attribute.cast<GbkText>();  // fail early
-  if (!file.Store().Locate(path.c_str(), name.c_str())) RaiseKeyError(name);
-  // The same element path as the cursor's list: path, or path\name.
-  const std::string records = name.bytes.empty() ? path.bytes : KeyPath(path, name);
-  return RecordIterator{owner, records, attributes, file.Store().GetCount()};
+    for (const auto& attribute : *attributes) Gbk(attribute, "attribute names");  // fail early
+  XmlInUse store(file);
+  if (!store->Locate(path.c_str(), records.c_str())) RaiseKeyError(name);
+  // The element path of the records, as the cursor's list reads it.
+  const std::string elements =
+      records.bytes.empty() ? path.bytes : ElementPath(path.bytes, records.bytes);
+  return RecordIterator{owner, elements, attributes, store->GetCount()};
 }
 
 const char kXmlFileDoc[] =
@@ -252,18 +391,25 @@ section is an element below the root, a key an element in a section, and a
 key's value its attribute "Value". Paths such as "STATIONS\\Station" address
 deeper elements; names match ignoring the case of A-Z.
 
-Values are str, encoded to and decoded from GBK (GB18030 four-byte sequences
-for the characters GBK lacks, as the store writes them); names and values may
-also be given as bytes, which pass unchanged. A str with a character that has
-neither form raises UnicodeEncodeError; a refused change or a failed write
-raises dezov.Error with the library's reason; a missing element or attribute
-raises KeyError.
+A mutable mapping of section names to sections, as configparser's parser is:
+xml["S"]["k"], "S" in xml, dict(xml), xml["S"] = {"k": "v"}, del xml["S"],
+get/getint/getfloat/getboolean with fallback=, has_section, has_option,
+add_section, sections() and options(). Values are str; int, float and bool
+values are stored as their text ("true"/"false" for bool).
+
+Text is GBK at the store's interface, whatever the file's declared encoding
+(the library's rule: code page 936 with GB18030 four-byte forms); the store
+writes the whole document in it. Names and values may also be given as
+bytes, which pass unchanged. A refused name or value raises
+dezov.RefusedError, a failed read or write dezov.Error (an OSError) with the
+library's reason; a missing element or attribute raises KeyError.
 
 A missing file is created with the default document. Changes stay in memory
 until save(); close() and the end of a with-block save them when there are
 any (a with-block left by an exception discards them). Like the C++ store, an
 XmlFile never writes when it is collected: unsaved changes are dropped with a
-ResourceWarning.
+ResourceWarning. Reads and saves run without the interpreter's lock; other
+threads using the same file wait for them.
 
     with dezov.XmlFile("stations.xml") as xml:
         title = xml["SERVER"]["Title"]
@@ -271,9 +417,7 @@ ResourceWarning.
             print(station["name"], station["host"])
 )";
 
-}  // namespace
-
-void BindXmlFile(py::module_& module) {
+void BindRecords(py::module_& module) {
   py::class_<Record>(module, "Record",
                      "One record of XmlFile.records(), read on demand. Any attribute can be "
                      "asked for;\nthe library cannot list them, so a Record cannot be iterated: "
@@ -281,25 +425,34 @@ void BindXmlFile(py::module_& module) {
       .def_readonly("index", &Record::index, "The record's position in its list, from 0.")
       .def(
           "__getitem__",
-          [](const Record& r, const GbkText& name) {
-            if (!r.Has(name)) RaiseKeyError(name);
-            return DecodeGbk(r.Value(name));
+          [](const Record& r, const py::object& name) {
+            std::string value;
+            if (!r.Value(name, value)) RaiseKeyError(name);
+            return DecodeText(value, TextEncoding::kGbk);
           },
           "record[name] -> str: the attribute; KeyError when the record lacks it.")
       .def(
-          "__contains__", [](const Record& r, const GbkText& name) { return r.Has(name); },
+          "__contains__",
+          [](const Record& r, const py::object& name) {
+            std::string value;
+            return r.Value(name, value);
+          },
           "name in record: whether the record has the attribute.")
       .def(
           "get",
-          [](const Record& r, const GbkText& name, const py::object& fallback) -> py::object {
-            return r.Has(name) ? py::object(DecodeGbk(r.Value(name))) : fallback;
+          [](const Record& r, const py::object& name, const py::object& fallback) -> py::object {
+            std::string value;
+            if (!r.Value(name, value)) return fallback;
+            return DecodeText(value, TextEncoding::kGbk);
           },
           py::arg("name"), py::arg("default") = py::none(),
           "get(name, default=None) -> str | default")
       .def(
           "get_bytes",
-          [](const Record& r, const GbkText& name, const py::object& fallback) -> py::object {
-            return r.Has(name) ? py::object(py::bytes(r.Value(name))) : fallback;
+          [](const Record& r, const py::object& name, const py::object& fallback) -> py::object {
+            std::string value;
+            if (!r.Value(name, value)) return fallback;
+            return py::bytes(value);
           },
           py::arg("name"), py::arg("default") = py::none(),
           "get_bytes(name, default=None) -> bytes | default")
@@ -311,58 +464,68 @@ void BindXmlFile(py::module_& module) {
           },
           "Raises TypeError: the library cannot list a record's attributes.")
       .def("__repr__", [](const Record& r) {
-        return py::str("<dezov.Record {}[{}]>").format(ShownGbk(r.path), r.index);
+        return py::str("<dezov.Record {}[{}]>").format(ShownText(r.path), r.index);
       });
 
   py::class_<RecordIterator>(module, "RecordIterator", "Iterator returned by XmlFile.records().")
       .def("__iter__", [](const py::object& self) { return self; })
       .def("__next__", &RecordIterator::Next);
+}
 
+void BindSection(py::module_& module) {
   py::class_<XmlSection>(module, "XmlSection",
                          "A section of an XmlFile, read and changed through the file "
-                         "(xml[section]).")
+                         "(xml[section]):\na mutable mapping of key names to values, as "
+                         "configparser's section proxy is.")
       .def_property_readonly(
-          "name", [](const XmlSection& s) { return DecodeGbk(s.name.bytes); },
+          "name", [](const XmlSection& s) { return s.name; },
           "The section's name as it was asked for.")
       .def(
           "__getitem__",
-          [](const XmlSection& s, const GbkText& key) { return Lookup(s.file(), s.name, key); },
+          [](const XmlSection& s, const py::object& key) { return Lookup(s.file(), s.name, key); },
           "section[key] -> str: the key's value (\"\" without one); KeyError without the key.")
       .def(
           "__setitem__",
-          [](const XmlSection& s, const GbkText& key, const GbkText& value) {
-            SetText(s.file(), s.name, key, value, 0);
+          [](const XmlSection& s, const py::object& key, const py::object& value) {
+            Set(s.file(), s.name, key, value, 0);
           },
-          "section[key] = value: XmlFile.set for this section.")
+          "section[key] = value: XmlFile.set for this section (the key is added when missing).")
       .def(
           "__delitem__",
-          [](const XmlSection& s, const GbkText& key) { RemoveKey(s.file(), s.name, key); },
+          [](const XmlSection& s, const py::object& key) { RemoveKey(s.file(), s.name, key); },
           "del section[key]: removes every key of that name in the section.")
       .def(
           "__contains__",
-          [](const XmlSection& s, const GbkText& key) { return HasKey(s.file(), s.name, key, 0); },
+          [](const XmlSection& s, const py::object& key) {
+            return ContainsKey(s.file(), s.name, key);
+          },
           "key in section: whether the section has the key.")
       .def(
           "__iter__",
-          [](const XmlSection& s) { return py::iter(DecodedList(KeyNames(s.file(), s.name))); },
-          "Iterates over the key names, in document order.")
+          [](const XmlSection& s) { return py::iter(Decoded(KeyNames(s.file(), s.name))); },
+          "Iterates over the key names, in document order, each once.")
       .def(
           "__len__", [](const XmlSection& s) { return KeyNames(s.file(), s.name).size(); },
-          "Number of keys.")
-      .def(
-          "keys", [](const XmlSection& s) { return DecodedList(KeyNames(s.file(), s.name)); },
-          "keys() -> list[str]\n\nThe key names, in document order.")
+          "Number of key names.")
       .def(
           "get",
-          [](const XmlSection& s, const GbkText& key, const py::object& fallback, int index) {
-            return Get(s.file(), s.name, key, fallback, index);
+          [](const XmlSection& s, const py::object& key, const py::object& fallback, int index,
+             const py::object& keywordFallback) {
+            return Get(s.file(), s.name, key, fallback, index, keywordFallback);
           },
-          py::arg("key"), py::arg("default") = py::none(), py::arg("index") = 0,
-          "get(key, default=None, index=0) -> str | default")
+          py::arg("key"), py::arg("default") = py::none(), py::arg("index") = 0, py::kw_only(),
+          py::arg("fallback") = py::none(),
+          "get(key, default=None, index=0, *, fallback=None) -> str | default")
       .def("__repr__", [](const XmlSection& s) {
-        return py::str("<dezov.XmlSection {!r}>").format(ShownGbk(s.name.bytes));
+        return py::str("<dezov.XmlSection {!r}>").format(s.name);
       });
+}
 
+}  // namespace
+
+void BindXmlFile(py::module_& module) {
+  BindRecords(module);
+  BindSection(module);
   py::class_<XmlFile>(module, "XmlFile", kXmlFileDoc)
       .def(py::init<const FilePath&>(), py::arg("path"),
            "XmlFile(path)\n\nReads the file (str, bytes or os.PathLike), creating a missing "
@@ -373,65 +536,82 @@ void BindXmlFile(py::module_& module) {
       .def_property_readonly("closed", &XmlFile::closed, "True after close().")
       .def_property_readonly(
           "modified",
-          [](const XmlFile& f) {
-            f.Store();
+          [](XmlFile& f) {
+            XmlInUse store(f);
             return f.changed();
           },
           "True after a change that is not saved yet.")
       .def(
           "__getitem__",
-          [](const py::object& self, const GbkText& section) {
-            if (!HasElement(self.cast<XmlFile&>(), section)) RaiseKeyError(section);
+          [](const py::object& self, const py::object& section) {
+            if (!Contains(self.cast<XmlFile&>(), section)) RaiseKeyError(section);
             return XmlSection{self, section};
           },
           "xml[section] -> XmlSection: a view of the first matching section; KeyError without "
           "one.")
+      .def("__setitem__", &ReplaceSection,
+           "xml[section] = mapping: the section (added when missing) holds exactly the "
+           "mapping's\nkeys and values; nothing changes when one is refused.")
+      .def("__delitem__", &RemoveSection,
+           "del xml[section]: removes every section of that name; KeyError without one.")
+      .def("__contains__", &Contains, "section in xml: whether the document has the section.")
       .def(
-          "__contains__",
-          [](const XmlFile& f, const GbkText& section) { return HasElement(f, section); },
-          "section in xml: whether the document has the section.")
+          "__iter__", [](XmlFile& f) { return py::iter(Decoded(SectionNames(f))); },
+          "Iterates over the section names, in document order, each once.")
       .def(
-          "__iter__", [](const XmlFile& f) { return py::iter(DecodedList(SectionNames(f))); },
-          "Iterates over the section names, in document order.")
+          "__len__", [](XmlFile& f) { return SectionNames(f).size(); }, "Number of sections.")
       .def(
-          "__len__", [](const XmlFile& f) { return SectionNames(f).size(); },
-          "Number of sections.")
+          "sections", [](XmlFile& f) { return Decoded(SectionNames(f)); },
+          "sections() -> list[str]\n\nThe names of the elements below the root, in document "
+          "order, each once.")
+      .def("has_section", &Contains, py::arg("section"),
+           "has_section(section) -> bool\n\nWhether the document has the section.")
+      .def("has_option", &ContainsKey, py::arg("section"), py::arg("option"),
+           "has_option(section, option) -> bool\n\nWhether the section exists and has the "
+           "key.")
+      .def("add_section", &AddSection, py::arg("section"),
+           "add_section(section) -> None\n\nAppends an empty section; dezov.RefusedError when it "
+           "exists or its name\ncannot be stored.")
       .def(
-          "sections", [](const XmlFile& f) { return DecodedList(SectionNames(f)); },
-          "sections() -> list[str]\n\nThe name of every element below the root, in document "
-          "order.")
+          "options",
+          [](XmlFile& f, const py::object& section) { return Decoded(KeyNames(f, section)); },
+          py::arg("section"),
+          "options(section) -> list[str]\n\nThe key names in the first matching section, in "
+          "document order, each\nonce; KeyError without it.")
       .def(
           "keys",
-          [](const XmlFile& f, const GbkText& section) {
-            return DecodedList(KeyNames(f, section));
+          [](const py::object& self, const py::object& section) -> py::object {
+            if (section.is_none())
+              return py::module_::import("collections.abc").attr("KeysView")(self);
+            return Decoded(KeyNames(self.cast<XmlFile&>(), section));
           },
-          py::arg("section"),
-          "keys(section) -> list[str]\n\nThe element names in the first matching section; "
-          "KeyError without one.")
+          py::arg("section") = py::none(),
+          "keys(section=None) -> KeysView[str] | list[str]\n\nThe section names as a mapping's "
+          "keys; with a section, its key names (as\noptions(section)).")
       .def("get", &Get, py::arg("section"), py::arg("key"), py::arg("default") = py::none(),
-           py::arg("index") = 0,
-           "get(section, key, default=None, index=0) -> str | default\n\nThe value of the "
-           "index-th key of that name in the first matching section\n(\"\" when the key has no "
-           "value), or default when there is no such key.")
+           py::arg("index") = 0, py::kw_only(), py::arg("fallback") = py::none(),
+           "get(section, key, default=None, index=0, *, fallback=None) -> str | default\n\nThe "
+           "value of the index-th key of that name in the first matching section\n(\"\" when "
+           "the key has no value), or fallback (default) when there is no such key.")
       .def("get_bytes", &GetBytes, py::arg("section"), py::arg("key"),
            py::arg("default") = py::none(), py::arg("index") = 0,
            "get_bytes(section, key, default=None, index=0) -> bytes | default\n\nThe raw (GBK) "
            "value, or default.")
-      .def("set", &SetText, py::arg("section"), py::arg("key"), py::arg("value"),
+      .def("set", &Set, py::arg("section"), py::arg("key"), py::arg("value"),
            py::arg("index") = 0,
-           "set(section, key, value, index=0) -> None\n\nStores the value (str, bytes, or int "
-           "written in decimal); index 0 creates\nthe section and the key when missing. Raises "
-           "dezov.Error when there is no\nsuch key (index > 0) or the text cannot be stored.")
-      .def("set", &SetNumber, py::arg("section"), py::arg("key"), py::arg("value"),
-           py::arg("index") = 0)
+           "set(section, key, value, index=0) -> None\n\nStores the value (str, bytes, int, "
+           "float or bool); index 0 creates the\nsection and the key when missing, a greater "
+           "index raises KeyError without\nsuch a key. Raises dezov.RefusedError when the text "
+           "or a name cannot be stored.")
       .def("remove", &Remove, py::arg("section"), py::arg("key") = py::none(),
            "remove(section, key=None) -> None\n\nRemoves every key of that name in the first "
            "matching section, or without key\nevery element matching the section path; KeyError "
            "when none was there.")
       .def(
           "has_node",
-          [](const XmlFile& f, const GbkText& path, int index) {
-            return f.Store().HaveNode(path.c_str(), index);
+          [](XmlFile& f, const GbkText& path, int index) {
+            XmlInUse store(f);
+            return store->HaveNode(path.c_str(), index);
           },
           py::arg("path"), py::arg("index") = 0,
           "has_node(path, index=0) -> bool\n\nWhether the index-th element at the path exists.")
@@ -445,8 +625,9 @@ void BindXmlFile(py::module_& module) {
            "name); index 0 creates missing elements.")
       .def(
           "has_attribute",
-          [](const XmlFile& f, const GbkText& path, const GbkText& name, int index) {
-            return f.Store().HaveAttribute(path.c_str(), name.c_str(), index);
+          [](XmlFile& f, const GbkText& path, const GbkText& name, int index) {
+            XmlInUse store(f);
+            return store->HaveAttribute(path.c_str(), name.c_str(), index);
           },
           py::arg("path"), py::arg("name"), py::arg("index") = 0,
           "has_attribute(path, name, index=0) -> bool")
@@ -465,7 +646,7 @@ void BindXmlFile(py::module_& module) {
            "list has no such record.")
       .def("append", &Append, py::arg("path"), py::arg("attrs") = py::none(),
            "append(path, attrs=None) -> None\n\nAppends a new element at the path (a record) "
-           "and sets its attributes from\nthe mapping: str, bytes, int, or float (six "
+           "and sets its attributes from\nthe mapping: str, bytes, int, bool, or float (six "
            "decimals).")
       .def("save", &XmlFile::Save,
            "save() -> None\n\nWrites the whole document over the file atomically. Raises "

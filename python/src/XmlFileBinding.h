@@ -6,7 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "GbkText.h"
+#include "ModuleSupport.h"
+#include "TextCasters.h"
 #include "XmlIni.h"
 
 namespace dezov {
@@ -14,7 +15,8 @@ namespace python {
 
 // Like CXmlIni, it writes only when asked: save(), close() and the end of a
 // with-block write its changes; an object that ends with changes drops them
-// with a ResourceWarning.
+// with a ResourceWarning. Reads and writes of the file run without the
+// interpreter's lock; every use of the store holds lock() meanwhile.
 class XmlFile {
  public:
   // Opens path; a missing file is created with the default document first.
@@ -25,6 +27,7 @@ class XmlFile {
 
   // The store; ValueError once closed.
   CXmlIni& Store() const;
+  StoreLock& lock() { return lock_; }
   const std::string& path() const { return path_; }
   bool closed() const { return !store_; }
   // Whether a change succeeded since the file was opened or last saved.
@@ -40,6 +43,19 @@ class XmlFile {
   std::unique_ptr<CXmlIni> store_;
   std::string path_;
   bool changed_ = false;
+  StoreLock lock_;
+};
+
+// The store of an XmlFile for one call, used by this thread alone meanwhile.
+class XmlInUse {
+ public:
+  explicit XmlInUse(XmlFile& file) : use_(file.lock()), store_(file.Store()) {}
+  CXmlIni* operator->() const { return &store_; }
+  CXmlIni& operator*() const { return store_; }
+
+ private:
+  StoreLock::Use use_;
+  CXmlIni& store_;
 };
 
 }  // namespace python

@@ -53,7 +53,7 @@ def test_a_watch_follows_the_file_and_keeps_the_last_good_description(tmp_path):
     path = tmp_path / "deploy.xml"
     text = (EXAMPLES / "deploy.xml").read_bytes()
     with dezov.Deployment.watch(path) as watch:  # nothing there yet: waits for the file
-        assert watch.generation == 0 and "no such file" in watch.last_error
+        assert watch.generation == 0 and "no such file" in str(watch.last_error)
         with pytest.raises(dezov.Error, match="no deployment loaded from .*no such file"):
             watch.current()
         assert not path.exists()
@@ -68,7 +68,7 @@ def test_a_watch_follows_the_file_and_keeps_the_last_good_description(tmp_path):
 
         path.write_bytes(b"<vornini><DEPLOY>")  # broken: the last good one stays
         assert reached(lambda: watch.last_error is not None)
-        assert "cannot load" in watch.last_error and watch.generation == 2
+        assert "cannot load" in str(watch.last_error) and watch.generation == 2
         latest = watch.current()
         assert latest.trade("0101", "1") == "TC_SH1" and latest.source == str(path)
     assert watch.closed

@@ -15,7 +15,9 @@ from conftest import SOURCE_DIR
 def test_the_readme_example_prints_what_the_readme_shows():
     readme = (SOURCE_DIR / "README.md").read_text(encoding="utf-8")
     section = readme[readme.index("\n## Python\n") :]
-    example, shown = re.search(r"```python\n(.*?)```\n\nprints\n\n```\n(.*?)```", section, re.S).groups()
+    found = re.search(r"```python\n(.*?)```\n\nprints\n\n```\n(.*?)```", section, re.S)
+    assert found is not None
+    example, shown = found.groups()
     run = subprocess.run(
         [sys.executable, "-c", example], cwd=SOURCE_DIR, capture_output=True, text=True, timeout=60
     )
