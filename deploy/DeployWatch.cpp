@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "../include/XmlIni.h"
+#include "../platform/FileRead.h"
 #include "../platform/FileStamp.h"
 #include "../platform/FileWatch.h"
 #include "../platform/Platform.h"
