@@ -348,9 +348,9 @@ TEST_F(IniFile, OpenBufferReadsLikeOpenAndLeavesNoFileToWrite) {
 }
 
 #ifdef _WIN32
-const std::string kMissing, kIsDirectory;  // the system's wording differs
+const std::string kMissing;  // the system's wording differs
 #else
-const std::string kMissing = std::strerror(ENOENT), kIsDirectory = std::strerror(EISDIR);
+const std::string kMissing = std::strerror(ENOENT);
 #endif
 
 // Runs body with the current directory at directory, and restores it.
@@ -385,7 +385,7 @@ TEST_F(IniFile, EveryRefusalGivesItsReason) {
   } refusals[] = {
       {"Open without a name", [](CKdIni& ini) { return ini.Open(nullptr); }, {"no file name"}},
       {"Open of a folder", [&](CKdIni& ini) { return ini.Open(dir.path().c_str()); },
-       {"'" + dir.path() + "'", kIsDirectory}},
+       {"'" + dir.path() + "'", "it is a directory"}},
       {"Open in a missing folder", [&](CKdIni& ini) { return ini.Open(dir.File("no/a.ini").c_str()); },
        {"'" + dir.File("no/a.ini") + "'", kMissing}},
       {"Open that cannot save first",
@@ -417,11 +417,15 @@ TEST_F(IniFile, EveryRefusalGivesItsReason) {
        [](CKdIni& ini) { return !ini.OpenBuffer("", 0) || !ini.SetValue("A", "x", "2") || ini.WriteFile(); },
        {"no file name"}},
       {"WriteFile while the save lock stays taken",
-       [](CKdIni& ini) {
+       [&](CKdIni& ini) {
          FaultyFileSystem held;
          held.lockHeld = held.noWaits = true;
-         dezov::platform::ScopedFileSystem installed(held);
-         return !ini.SetValue("A", "x", "2") || ini.WriteFile();
+         const bool saved = [&] {
+           dezov::platform::ScopedFileSystem installed(held);
+           return !ini.SetValue("A", "x", "2") || ini.WriteFile();
+         }();
+         RemoveLockFilesOfTheHolder(dir);
+         return saved;
        },
        {"'" + path + "'", "locked"}},
       {"WriteFile into a removed folder",

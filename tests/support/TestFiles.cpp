@@ -42,6 +42,15 @@ int TempDir::EntryCount() const {
   return count;
 }
 
+void RemoveLockFilesOfTheHolder(const TempDir& dir) {
+  std::vector<fs::path> locks;
+  for (fs::directory_iterator it(dir.path()), end; it != end; ++it) {
+    const std::string name = it->path().filename().string();
+    if (name.size() > 3 && name.compare(name.size() - 3, 3, ".lk") == 0) locks.push_back(it->path());
+  }
+  for (const fs::path& lock : locks) fs::remove(lock);
+}
+
 namespace {
 void Put(const std::string& path, const std::string& bytes, std::ios::openmode mode) {
   std::ofstream out(path, std::ios::binary | mode);

@@ -25,6 +25,9 @@ class TempDir {
   std::string path_;
 };
 
+// Removes the lock files in dir, as the holder of a lock that a test only
+// pretends is taken would when its save ends.
+void RemoveLockFilesOfTheHolder(const TempDir& dir);
 void WriteBytes(const std::string& path, const std::string& bytes);
 void AppendBytes(const std::string& path, const std::string& bytes);
 // As editors and sync jobs save: a new file renamed over path.

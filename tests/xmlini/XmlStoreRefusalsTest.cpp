@@ -81,11 +81,15 @@ TEST_F(XmlStoreTest, EveryRefusalSaysWhyAndLeavesTheFileAsItWas) {
        [](CXmlIni& s, const std::string&) { return s.WriteFile(); },
        "WriteFile Fail ( no file to write: the store was opened from memory )"},
       {"WriteFile, lock held too long", true, Nothing,
-       [](CXmlIni& s, const std::string&) {
+       [&](CXmlIni& s, const std::string&) {
          FaultyFileSystem held;
          held.lockHeld = held.noWaits = true;
-         dezov::platform::ScopedFileSystem installed(held);
-         return s.SetValue("S", "K", "v") && s.WriteFile();
+         const bool saved = [&] {
+           dezov::platform::ScopedFileSystem installed(held);
+           return s.SetValue("S", "K", "v") && s.WriteFile();
+         }();
+         RemoveLockFilesOfTheHolder(dir);
+         return saved;
        },
        "is locked: another program is saving it"},
       {"WriteFile, disk full", true, Nothing,
