@@ -86,12 +86,14 @@ struct Weighted {
 const std::vector<Weighted>& Weights(StoreKind kind) {
   static const std::vector<Weighted> ini = {
       {OpKind::kSet, 30},      {OpKind::kRemoveKey, 6},        {OpKind::kRemoveSection, 3},
+      {OpKind::kEditKey, 4},
       {OpKind::kSave, 14},     {OpKind::kOpen, 6},             {OpKind::kCopy, 4},
       {OpKind::kOtherEdit, 8}, {OpKind::kRawEdit, 8},          {OpKind::kKilledSave, 3},
       {OpKind::kConcurrentSaves, 2}, {OpKind::kBlock, 2},      {OpKind::kUnblock, 3}};
   static const std::vector<Weighted> xml = {
       {OpKind::kSet, 20},      {OpKind::kSetAttr, 10},         {OpKind::kAppend, 7},
       {OpKind::kRemoveKey, 5}, {OpKind::kRemoveSection, 3},    {OpKind::kSave, 14},
+      {OpKind::kRemoveAttr, 4},
       {OpKind::kOpen, 6},      {OpKind::kCopy, 4},             {OpKind::kOtherEdit, 8},
       {OpKind::kRawEdit, 10},  {OpKind::kKilledSave, 3},       {OpKind::kConcurrentSaves, 2},
       {OpKind::kBlock, 1},     {OpKind::kUnblock, 2}};
@@ -120,7 +122,11 @@ Op RandomOp(StoreKind kind, Draw& draw) {
   switch (op.kind) {
     case OpKind::kSet:
     case OpKind::kSetAttr:
+    case OpKind::kRemoveAttr:
       if (kind == StoreKind::kXml) op.index = Index(draw);
+      break;
+    case OpKind::kEditKey:
+      op.index = static_cast<int>(draw.Next(8));
       break;
     case OpKind::kCopy:
       op.index = static_cast<int>(draw.Next(kSlots));
@@ -144,7 +150,7 @@ Op RandomOp(StoreKind kind, Draw& draw) {
       break;
   }
   if (op.kind != OpKind::kSetAttr && op.kind != OpKind::kAppend && op.kind != OpKind::kOtherEdit &&
-      op.kind != OpKind::kRawEdit)
+      op.kind != OpKind::kRawEdit && op.kind != OpKind::kRemoveAttr)
     op.attr.clear();
   return op;
 }
@@ -206,6 +212,8 @@ const char* KindName(OpKind kind) {
     case OpKind::kAppend: return "kAppend";
     case OpKind::kRemoveKey: return "kRemoveKey";
     case OpKind::kRemoveSection: return "kRemoveSection";
+    case OpKind::kRemoveAttr: return "kRemoveAttr";
+    case OpKind::kEditKey: return "kEditKey";
     case OpKind::kSave: return "kSave";
     case OpKind::kOpen: return "kOpen";
     case OpKind::kCopy: return "kCopy";

@@ -26,6 +26,8 @@ enum class OpKind {
   kAppend,          // XML: Append(section\key), then Set(attr, value)
   kRemoveKey,       // RemoveKey(section, key)
   kRemoveSection,   // RemoveSection(section)
+  kRemoveAttr,      // XML: RemoveAttribute(section[\key], attr, index)
+  kEditKey,         // INI: the index-th key's strValue edited in place, marked modified
   kSave,            // WriteFile
   kOpen,            // Open(file)
   kCopy,            // slot store = slot index; arg 1: copy-constructed (the old one destroyed)

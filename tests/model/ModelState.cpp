@@ -232,6 +232,16 @@ const std::string* Lookup(const XmlElemM& element, const std::string& name) {
   return nullptr;
 }
 
+bool RemoveFirst(XmlElemM& element, const std::string& name) {
+  for (auto at = element.attrs.begin(); at != element.attrs.end(); ++at) {
+    if (NamesMatch(at->first, name)) {
+      element.attrs.erase(at);
+      return true;
+    }
+  }
+  return false;
+}
+
 bool SameContent(const Elems& a, const Elems& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -262,11 +272,14 @@ XmlMergeM MergeXml(const Elems& disk, const XmlDocM& doc, IdSource& ids) {
         SetExact(AppendAt(result.merged, change.path, change.target, ids, change.created, created),
                  change.attr, change.value);
         break;
-      case XmlChangeM::kSetAttr: {
-        if (change.index == 0) {  // by name: the first of its name, made when missing
+      case XmlChangeM::kSetAttr:
+      case XmlChangeM::kRemoveAttr: {
+        const bool set = change.type == XmlChangeM::kSetAttr;
+        if (change.index == 0) {  // by name: the first of its name (made when missing, to set)
           XmlElemM* element =
-              Resolve(result.merged, change.path, 0, true, ids, change.created, created);
-          if (element) SetExact(*element, change.attr, change.value);
+              Resolve(result.merged, change.path, 0, set, ids, change.created, created);
+          if (element && set) SetExact(*element, change.attr, change.value);
+          if (element && !set) RemoveFirst(*element, change.attr);
           break;
         }
         // By position: right only on the element the change was made on.
@@ -283,8 +296,10 @@ XmlMergeM MergeXml(const Elems& disk, const XmlDocM& doc, IdSource& ids) {
         if (target == nullptr) {
           result.mergeDefined = false;
           result.conflictAllowed = true;
-        } else {
+        } else if (set) {
           SetExact(*target, change.attr, change.value);
+        } else {
+          RemoveFirst(*target, change.attr);
         }
         break;
       }
@@ -423,6 +438,21 @@ bool World::XmlRemove(XmlStoreM& store, const Path& path) {
   XmlChangeM change;
   change.type = XmlChangeM::kRemove;
   change.path = path;
+  store.doc->log.push_back(change);
+  return true;
+}
+
+bool World::XmlRemoveAttr(XmlStoreM& store, const Path& path, const std::string& attr, int index) {
+  if (!store.doc) return false;
+  std::vector<std::uint64_t> created;
+  XmlElemM* element = Resolve(store.doc->content, path, index, false, ids, {}, created);
+  if (element == nullptr || !RemoveFirst(*element, attr)) return false;
+  XmlChangeM change;
+  change.type = XmlChangeM::kRemoveAttr;
+  change.path = path;
+  change.attr = attr;
+  change.index = index;
+  change.target = index > 0 ? element->id : 0;
   store.doc->log.push_back(change);
   return true;
 }

@@ -95,12 +95,12 @@ class IdSource {
 
 // One logged change of a document.
 struct XmlChangeM {
-  enum Type { kSetAttr, kRemove, kAppend } type = kSetAttr;
+  enum Type { kSetAttr, kRemoveAttr, kRemove, kAppend } type = kSetAttr;
   Path path;
   std::string attr, value;
   int index = 0;
   std::vector<std::uint64_t> created;  // per path level: id given to an element made there, or 0
-  std::uint64_t target = 0;            // index > 0: the element set; kAppend: the new element
+  std::uint64_t target = 0;  // index > 0: the element changed; kAppend: the new element
 };
 
 struct XmlDocM {
@@ -125,6 +125,8 @@ XmlElemM& AppendAt(Elems& root, const Path& path, std::uint64_t id, IdSource& id
 void SetExact(XmlElemM& element, const std::string& name, const std::string& value);
 // The first attribute matching name ignoring case; null when none.
 const std::string* Lookup(const XmlElemM& element, const std::string& name);
+// Removes that attribute; whether there was one.
+bool RemoveFirst(XmlElemM& element, const std::string& name);
 // Content equality, ids aside.
 bool SameContent(const Elems& a, const Elems& b);
 // Text of the content, for messages.
@@ -188,6 +190,8 @@ class World {
   bool XmlAppend(XmlStoreM& store, const Path& path, const std::string& attr,
                  const std::string& value);
   bool XmlRemove(XmlStoreM& store, const Path& path);
+  // RemoveAttribute: the first attribute matching attr ignoring case.
+  bool XmlRemoveAttr(XmlStoreM& store, const Path& path, const std::string& attr, int index);
   XmlSavePlan XmlPlanSave(const XmlStoreM& store);
   // Makes a successful save of plan (kWhole or kMerge) happen in the model.
   void XmlSaved(XmlStoreM& store, const XmlSavePlan& plan);

@@ -97,6 +97,7 @@ void Explore(StoreKind kind) {
   if (seconds > 0 && std::getenv("DEZOV20_MODEL_SEED") == nullptr) seed = std::random_device()();
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   std::map<std::string, int> found;  // categories met, with how often
+  std::map<std::string, int> events;
   int runs = 0;
   for (;; ++seed, ++runs) {
     if (seconds == 0 ? runs >= kSequences : std::chrono::steady_clock::now() >= end) break;
@@ -104,6 +105,7 @@ void Explore(StoreKind kind) {
     const std::size_t count = kMinOps + rng() % (kMaxOps - kMinOps + 1);
     std::vector<Op> ops = RandomOps(kind, rng, count);
     const RunResult result = RunSequence(kind, ops, Options());
+    for (const auto& event : result.events) events[event.first] += event.second;
     if (result.ok) continue;
     const std::string category = Category(result.what);
     if (found[category]++ > 0) continue;  // shrunk once already
@@ -119,6 +121,8 @@ void Explore(StoreKind kind) {
   }
   std::cout << kindName << ": " << runs << " sequences";
   for (const auto& entry : found) std::cout << ", " << entry.second << " x " << entry.first;
+  std::cout << "\n  covered:";
+  for (const auto& entry : events) std::cout << " " << entry.first << " " << entry.second << ";";
   std::cout << "\n";
 }
 

@@ -300,6 +300,10 @@ class Runner {
       case OpKind::kRemoveKey:
       case OpKind::kRemoveSection:
         return Remove(op);
+      case OpKind::kRemoveAttr:
+        return ini() ? Remove(op) : XmlRemoveAttr(op);
+      case OpKind::kEditKey:
+        return ini() ? IniEditKey(op) : XmlSet(op, "Value", KeyPath(op.section, op.key));
       case OpKind::kSave:
         return ini() ? IniSave(op.store) : XmlSave(op.store);
       case OpKind::kOpen:
@@ -320,6 +324,8 @@ class Runner {
         return Unblock(op.file);
     }
   }
+
+  const std::map<std::string, int>& events() const { return events_; }
 
   // Every store and every file against the model.
   void Check() {
@@ -343,6 +349,7 @@ class Runner {
 
  private:
   bool ini() const { return kind_ == StoreKind::kIni; }
+  void Note(const std::string& event) { ++events_[event]; }
   std::string Category(const char* what) const { return std::string(ini() ? "ini-" : "xml-") + what; }
   std::string FileName(int f) const { return f == 0 ? "one" : "two"; }
 
@@ -387,6 +394,37 @@ class Runner {
                              " (" + store.GetLastErrMsg() + ")");
   }
 
+  void XmlRemoveAttr(const Op& op) {
+    if (options_.avoidKnownFaults && op.index > 0) return;
+    const Path path = KeyPath(op.section, op.key);
+    const bool got = xml_[op.store]->RemoveAttribute(PathText(path).c_str(), op.attr.c_str(), op.index);
+    const bool want = world_.XmlRemoveAttr(xmlM_[op.store], path, op.attr, op.index);
+    if (got != want)
+      Diverge("xml-remove", "RemoveAttribute(" + Quote(PathText(path)) + ", " + Quote(op.attr) + ", " +
+                                std::to_string(op.index) + ") returned " + YesNo(got));
+  }
+
+  // A caller edits a key's value in place and marks it, as the header allows.
+  void IniEditKey(const Op& op) {
+    CKdIni& store = *ini_[op.store];
+    IniStoreM& m = iniM_[op.store];
+    std::size_t n = static_cast<std::size_t>(op.index < 0 ? -op.index : op.index);
+    for (std::size_t s = 0; s < m.doc.sections.size(); ++s) {
+      for (std::size_t k = 0; k < m.doc.sections[s].keys.size(); ++k) {
+        if (n-- != 0) continue;
+        const std::string value = IniReadBack(op.value);
+        CKdIni::CIniKey& key = *store.vecSections[s]->vecKeys[k];
+        key.strValue = value;
+        key.bModified = true;
+        store.bModified = true;
+        m.doc.sections[s].keys[k].value = value;
+        m.doc.sections[s].keys[k].modified = true;
+        m.modified = true;
+        return;
+      }
+    }
+  }
+
   void XmlAppend(const Op& op) {
     CXmlIni& store = *xml_[op.store];
     const Path path{op.section, op.key.empty() ? "k" : op.key};
@@ -399,7 +437,7 @@ class Runner {
   }
 
   void Remove(const Op& op) {
-    const bool key = op.kind == OpKind::kRemoveKey;
+    const bool key = op.kind != OpKind::kRemoveSection;
     bool got, want;
     if (ini()) {
       CKdIni& store = *ini_[op.store];
@@ -422,10 +460,16 @@ class Runner {
 
   void IniSave(int slot) {
     CKdIni& store = *ini_[slot];
+    const IniStoreM& m = iniM_[slot];
+    const bool merging = m.modified && m.file >= 0 && !world_.disk[m.file].blocked &&
+                         world_.disk[m.file].exists && world_.disk[m.file].version != m.readVersion;
+    const bool modified = m.modified;
     const bool got = store.WriteFile();
     const bool want = world_.IniSave(iniM_[slot]);
     if (got != want)
       Diverge("ini-save", "WriteFile returned " + YesNo(got));
+    if (!modified) Note("save of an unmodified store");
+    else Note(!got ? "save refused" : merging ? "save merged over another program's change" : "save");
   }
 
   void XmlSave(int slot) {
@@ -440,6 +484,7 @@ class Runner {
     }
     if (plan.kind == XmlSavePlan::kWhole) {
       if (!got) Diverge("xml-save", "WriteFile failed over an unchanged file: " + reason);
+      Note("save");
       world_.XmlSaved(m, plan);
       return;
     }
@@ -449,22 +494,24 @@ class Runner {
         Diverge("xml-save", "WriteFile failed over a file another program changed, though no change "
                             "of this store conflicts: " + reason);
       if (reason.empty()) Diverge("xml-save", "WriteFile refused a conflicting save without a reason");
+      Note("save refused: changes by position conflict");
       return;  // refused: the file and the store stay as they were (checked next)
     }
     if (!merge.mergeDefined)
-      Diverge("xml-merge", "WriteFile returned true, though an element that this store changed by "
-                           "position is gone from the file; the save must refuse");
+      Diverge("xml-merge-gone", "WriteFile returned true, though an element that this store changed "
+                                "by position is gone from the file; the save must refuse");
     Elems actual;
     std::string why;
     if (!ReadXml(ReadAll(paths_[m.file]), actual, why)) Diverge("xml-merge", "the saved file " + why);
     if (!SameContent(actual, merge.merged))
-      Diverge("xml-merge", std::string("the merged file is wrong") +
+      Diverge(merge.conflictAllowed ? "xml-merge-position" : "xml-merge", std::string("the merged file is wrong") +
                                (merge.conflictAllowed
                                     ? " (a change made by position landed on another element than "
                                       "the one it was made on: another program moved it; the save "
                                       "must refuse)"
                                     : "") +
                                "\n    file:  " + Dump(actual) + "\n    model: " + Dump(merge.merged));
+    Note("save merged over another program's change");
     world_.XmlSaved(m, plan);
   }
 
@@ -576,6 +623,7 @@ class Runner {
       got = body();
     }
     const int want = ModelOtherProgram(world_, op.file, what, op.section, op.key, op.attr, value, op.index);
+    Note("other program's store");
     if (got != want)
       Diverge("other-program", "another program's store reported " + std::to_string(got) +
                                    " (1 opened, 2 changed, 4 saved), expected " + std::to_string(want));
@@ -600,6 +648,7 @@ class Runner {
       d.xml = root;
     }
     WriteRaw(paths_[op.file], bytes, inPlace);
+    Note(inPlace ? "raw rewrite in place" : "raw rewrite by rename");
     d.exists = true;
     d.version = world_.NewVersion();
   }
@@ -750,7 +799,11 @@ class Runner {
     std::this_thread::sleep_for(std::chrono::microseconds(op.arg % 3000));
     children.Kill(pid);
     children.Wait(pid);
-    if (StatOf(path) == before) return;  // killed before it replaced the file: nothing changed
+    if (StatOf(path) == before) {  // killed before it replaced the file: nothing changed
+      Note("killed save: file kept");
+      return;
+    }
+    Note("killed save: file replaced");
     const std::string diff = DiskDiff(after.disk[op.file], path);
     if (!diff.empty()) Diverge("killed-save", "the file was replaced, but not by the saved content: " + diff);
     world_ = after;
@@ -853,6 +906,7 @@ class Runner {
       }
       const std::string diff = DiskDiff(w.disk[op.file], path);
       if (diff.empty()) {
+        Note("saves at once");
         world_ = w;
         return;
       }
@@ -1015,6 +1069,7 @@ class Runner {
   std::unique_ptr<CXmlIni> xml_[kSlots];
   IniStoreM iniM_[kSlots];
   XmlStoreM xmlM_[kSlots];
+  std::map<std::string, int> events_;
 };
 
 }  // namespace
@@ -1032,6 +1087,7 @@ RunResult RunSequence(StoreKind kind, const std::vector<Op>& ops, const RunOptio
     }
     result.step = ops.size();
     runner.Finish();
+    result.events = runner.events();
   } catch (const Divergence& divergence) {
     result.ok = false;
     result.what = divergence.what();

@@ -6,6 +6,7 @@
 #define DEZOV20_TESTS_MODEL_STORE_MODEL_H
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ struct RunResult {
   bool ok = true;
   std::size_t step = 0;  // index of the operation after which the run diverged
   std::string what;      // "category: details"
+  // How often the run met each situation worth seeing covered (merges,
+  // refused saves, killed saves that did or did not replace the file...).
+  std::map<std::string, int> events;
 };
 
 RunResult RunSequence(StoreKind kind, const std::vector<Op>& ops, const RunOptions& options = {});
