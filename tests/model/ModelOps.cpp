@@ -157,7 +157,7 @@ Op RandomOp(StoreKind kind, Draw& draw) {
 
 std::vector<Op> Start(StoreKind kind, Draw& draw) {
   // The main file gets some content from another program, and two stores
-  // open it; the rest comes from the random operations.
+  // open it, the third store the other file; the rest is random.
   std::vector<Op> ops;
   for (int i = 0; i < 2; ++i) {
     Op raw = RandomOp(kind, draw);
@@ -167,10 +167,11 @@ std::vector<Op> Start(StoreKind kind, Draw& draw) {
     raw.attr = kind == StoreKind::kXml ? "Value" : "";
     ops.push_back(raw);
   }
-  for (int slot = 0; slot < 2; ++slot) {
+  for (int slot = 0; slot < kSlots; ++slot) {
     Op open;
     open.kind = OpKind::kOpen;
     open.store = slot;
+    open.file = slot == 2 ? 1 : 0;
     ops.push_back(open);
   }
   return ops;

@@ -7,7 +7,9 @@
 // paste into the table of RegressionCases.cpp with the seed that found it.
 //
 // A plain run tries a fixed number of sequences from a fixed seed and stops at
-// the first failure of each store. Environment: DEZOV20_MODEL_SEED sets the
+// the first failure of each store; other programs run as processes of their
+// own in one sequence out of four (in this process, one after the other, in
+// the rest). Environment: DEZOV20_MODEL_SEED sets the
 // first seed; DEZOV20_MODEL_SECONDS=N tries sequences from fresh seeds for N
 // seconds per store instead and reports every kind of failure it meets.
 #include <gtest/gtest.h>
@@ -28,27 +30,32 @@ namespace {
 using namespace store_model;
 
 // Sequences per store in a plain run, and their lengths.
-constexpr int kSequences = 600;
+constexpr int kSequences = 800;
 constexpr unsigned kMinOps = 8;
 constexpr unsigned kMaxOps = 36;
 // Runs a shrink may spend.
 constexpr int kShrinkRuns = 600;
 
-RunOptions Options() {
+// Other programs run as processes of their own in one sequence out of four:
+// a fork costs milliseconds, the rest of a sequence about one.
+RunOptions Options(std::uint64_t seed) {
   RunOptions options;
+  options.processes = seed % 4 == 0;
   options.avoidKnownFaults = std::getenv("DEZOV20_MODEL_AVOID_KNOWN") != nullptr;
   return options;
 }
 
-bool FailsAlike(StoreKind kind, const std::vector<Op>& ops, const std::string& category, int& budget) {
+bool FailsAlike(StoreKind kind, const std::vector<Op>& ops, const RunOptions& options,
+                const std::string& category, int& budget) {
   if (budget <= 0) return false;
   --budget;
-  const RunResult result = RunSequence(kind, ops, Options());
+  const RunResult result = RunSequence(kind, ops, options);
   return !result.ok && Category(result.what) == category;
 }
 
 // The smallest sequence found that still fails with category.
-std::vector<Op> Shrink(StoreKind kind, std::vector<Op> ops, const std::string& category) {
+std::vector<Op> Shrink(StoreKind kind, std::vector<Op> ops, const RunOptions& options,
+                       const std::string& category) {
   int budget = kShrinkRuns;
   // Chunks first, halving their size; then single operations.
   for (std::size_t chunk = ops.size() / 2; chunk >= 1; chunk /= 2) {
@@ -58,7 +65,7 @@ std::vector<Op> Shrink(StoreKind kind, std::vector<Op> ops, const std::string& c
       for (std::size_t at = 0; at + chunk <= ops.size(); at += chunk) {
         std::vector<Op> candidate = ops;
         candidate.erase(candidate.begin() + static_cast<long>(at), candidate.begin() + static_cast<long>(at + chunk));
-        if (FailsAlike(kind, candidate, category, budget)) {
+        if (FailsAlike(kind, candidate, options, category, budget)) {
           ops = candidate;
           removed = true;
           break;
@@ -76,7 +83,7 @@ std::vector<Op> Shrink(StoreKind kind, std::vector<Op> ops, const std::string& c
       else if (attempt == 1 && op.index != 0) op.index = 0;
       else if (attempt == 2 && op.arg != 0 && op.kind == OpKind::kRawEdit) op.arg &= 7u;
       else continue;
-      if (FailsAlike(kind, candidate, category, budget)) {
+      if (FailsAlike(kind, candidate, options, category, budget)) {
         ops = candidate;
         --attempt;  // the same simplification may apply again
       }
@@ -104,16 +111,18 @@ void Explore(StoreKind kind) {
     std::mt19937_64 rng(seed);
     const std::size_t count = kMinOps + rng() % (kMaxOps - kMinOps + 1);
     std::vector<Op> ops = RandomOps(kind, rng, count);
-    const RunResult result = RunSequence(kind, ops, Options());
+    const RunOptions options = Options(seed);
+    const RunResult result = RunSequence(kind, ops, options);
     for (const auto& event : result.events) events[event.first] += event.second;
     if (result.ok) continue;
     const std::string category = Category(result.what);
     if (found[category]++ > 0) continue;  // shrunk once already
     ops.resize(result.step + 1);
-    const std::vector<Op> shrunk = Shrink(kind, ops, category);
-    const RunResult again = RunSequence(kind, shrunk, Options());
+    const std::vector<Op> shrunk = Shrink(kind, ops, options, category);
+    const RunResult again = RunSequence(kind, shrunk, options);
     ADD_FAILURE() << kindName << " store diverges from the model (seed " << seed << ", step "
-                  << result.step << "):\n  " << result.what << "\nShrunk to " << shrunk.size()
+                  << result.step << (options.processes ? ", other programs in processes" : "")
+                  << "):\n  " << result.what << "\nShrunk to " << shrunk.size()
                   << " operations, which give:\n  " << again.what
                   << "\nAs a regression case for tests/model/RegressionCases.cpp:\n"
                   << CaseAsCpp(category + " (seed " + std::to_string(seed) + ")", kind, shrunk);
