@@ -37,6 +37,8 @@ std::string Escaped(const std::string& text, char quote) {
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
       case '\t': out += "&#9;"; break;
+      case '\n': out += "&#10;"; break;
+      case '\r': out += "&#13;"; break;
       case '"': out += quote == '"' ? "&quot;" : "\""; break;
       case '\'': out += quote == '\'' ? "&apos;" : "'"; break;
       default: out += c;
@@ -127,9 +129,21 @@ class XmlReader {
     else if (name.size() > 1 && name[0] == '#') {
       const long code = name[1] == 'x' ? std::strtol(name.c_str() + 2, nullptr, 16)
                                        : std::strtol(name.c_str() + 1, nullptr, 10);
-      if (code <= 0 || code >= 0x80)
+      if (code >= 0x10000 && code <= 0x10FFFF) {  // GB18030's four-byte form, counted linearly
+        long index = code - 0x10000;
+        char form[4];
+        form[3] = static_cast<char>(0x30 + index % 10);
+        index /= 10;
+        form[2] = static_cast<char>(0x81 + index % 126);
+        index /= 126;
+        form[1] = static_cast<char>(0x30 + index % 10);
+        form[0] = static_cast<char>(0x90 + index / 10);
+        out.append(form, 4);
+      } else if (code > 0 && code < 0x80) {
+        out += static_cast<char>(code);
+      } else {
         return Fail("a reference &" + name + "; to a character that has a GBK form", reason);
-      out += static_cast<char>(code);
+      }
     } else {
       return Fail("the unknown reference &" + name + ";", reason);
     }

@@ -14,13 +14,17 @@ const std::vector<std::string> kXmlKeys = {"k", "K", "key", "x", "k", "x", "k", 
 const std::vector<std::string> kAttrs = {"Value", "value", "id", "ID", "Value", "id"};
 
 // Pieces of values: the INI format's separators and comment marks, blanks,
-// GBK characters (two-byte, GBK-only, a full-width blank, the euro byte), and
-// XML's special characters.
+// line breaks, GBK characters (two-byte, GBK-only, a full-width blank, the
+// euro byte), a GB18030 four-byte character, and XML's special characters.
 const std::vector<std::string> kPieces = {" ",        "=",        ";",        "//",       "/",
                                           "x",        "y1",       "\xC4\xE3", "\xBA\xC3", "\x81\x40",
                                           "\xA1\xA1", "\x80",     "[",        "]",        "#",
                                           "\t",       "&",        "<",        ">",        "\"",
-                                          "'",        "]]>",      "a b",      "http://h", "0"};
+                                          "'",        "]]>",      "a b",      "http://h", "0",
+                                          "\n",       "\r\n",     "\x94\x39\xFC\x36"};
+
+// Now and then a value far longer than a line usually is.
+const std::string kLongPiece(3000, 'L');
 
 const std::vector<std::string>& Sections(StoreKind kind) {
   return kind == StoreKind::kIni ? kIniSections : kXmlSections;
@@ -70,6 +74,7 @@ std::string Value(Draw& draw) {
   std::string value;
   const unsigned pieces = draw.Next(5);
   for (unsigned i = 0; i < pieces; ++i) value += kPieces[draw.Next(static_cast<unsigned>(kPieces.size()))];
+  if (draw.Next(64) == 0) value += kLongPiece;
   return value;
 }
 
@@ -86,14 +91,14 @@ struct Weighted {
 const std::vector<Weighted>& Weights(StoreKind kind) {
   static const std::vector<Weighted> ini = {
       {OpKind::kSet, 30},      {OpKind::kRemoveKey, 6},        {OpKind::kRemoveSection, 3},
-      {OpKind::kEditKey, 4},
+      {OpKind::kEditKey, 4},   {OpKind::kClear, 1},
       {OpKind::kSave, 14},     {OpKind::kOpen, 6},             {OpKind::kCopy, 4},
       {OpKind::kOtherEdit, 8}, {OpKind::kRawEdit, 8},          {OpKind::kKilledSave, 3},
       {OpKind::kConcurrentSaves, 2}, {OpKind::kBlock, 2},      {OpKind::kUnblock, 3}};
   static const std::vector<Weighted> xml = {
       {OpKind::kSet, 20},      {OpKind::kSetAttr, 10},         {OpKind::kAppend, 7},
       {OpKind::kRemoveKey, 5}, {OpKind::kRemoveSection, 3},    {OpKind::kSave, 14},
-      {OpKind::kRemoveAttr, 4},
+      {OpKind::kRemoveAttr, 4}, {OpKind::kClear, 2},
       {OpKind::kOpen, 6},      {OpKind::kCopy, 4},             {OpKind::kOtherEdit, 8},
       {OpKind::kRawEdit, 10},  {OpKind::kKilledSave, 3},       {OpKind::kConcurrentSaves, 2},
       {OpKind::kBlock, 1},     {OpKind::kUnblock, 2}};
@@ -215,6 +220,7 @@ const char* KindName(OpKind kind) {
     case OpKind::kRemoveSection: return "kRemoveSection";
     case OpKind::kRemoveAttr: return "kRemoveAttr";
     case OpKind::kEditKey: return "kEditKey";
+    case OpKind::kClear: return "kClear";
     case OpKind::kSave: return "kSave";
     case OpKind::kOpen: return "kOpen";
     case OpKind::kCopy: return "kCopy";

@@ -28,13 +28,15 @@ enum class OpKind {
   kRemoveSection,   // RemoveSection(section)
   kRemoveAttr,      // XML: RemoveAttribute(section[\key], attr, index)
   kEditKey,         // INI: the index-th key's strValue edited in place, marked modified
+  kClear,           // INI: ResetContent; XML: ClearAttribute(section[\key])
   kSave,            // WriteFile
   kOpen,            // Open(file)
   kCopy,            // slot store = slot index; arg 1: copy-constructed (the old one destroyed)
   kOtherEdit,       // another program's store on file: arg % 5 picks set, remove key,
                     // remove section, append (XML; INI: set), set attribute (XML; INI: set);
                     // arg & 8: that program runs in a process of its own
-  kRawEdit,         // the file's bytes rewritten by another program (see RawEdit in StoreModel.cpp)
+  kRawEdit,         // the file's bytes rewritten by another program, or (arg & 7 == 7) the file
+                    // removed (see RawEdit in StoreModel.cpp)
   kKilledSave,      // another program sets section/key/value, and dies part way through its save
   kConcurrentSaves, // 2 + arg % 2 programs set and save at once (arg & 2: all the same key)
   kBlock,           // the file's name is taken by a directory: saves there fail

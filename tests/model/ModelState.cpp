@@ -31,6 +31,12 @@ std::string IniReadBack(const std::string& value) {
   return TrimIni(slashes == std::string::npos ? value : value.substr(0, slashes));
 }
 
+std::string IniHoldable(std::string value) {
+  value.erase(std::remove_if(value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; }),
+              value.end());
+  return IniReadBack(value);
+}
+
 // ---- INI --------------------------------------------------------------------
 
 IniSectionM* IniDocM::FindSection(const std::string& name) {
@@ -268,6 +274,11 @@ XmlMergeM MergeXml(const Elems& disk, const XmlDocM& doc, IdSource& ids) {
       case XmlChangeM::kRemove:
         RemoveAll(result.merged, change.path);
         break;
+      case XmlChangeM::kClearAttrs: {
+        XmlElemM* element = Resolve(result.merged, change.path, 0, false, ids, {}, created);
+        if (element) element->attrs.clear();
+        break;
+      }
       case XmlChangeM::kAppend:
         SetExact(AppendAt(result.merged, change.path, change.target, ids, change.created, created),
                  change.attr, change.value);
@@ -339,7 +350,9 @@ bool World::IniSave(IniStoreM& store) {
   if (d.exists && d.version != store.readVersion) {
     IniDocM merged = d.ini;
     for (const IniRemovalM& removal : store.removals) {
-      if (removal.section)
+      if (removal.kind == IniRemovalM::kEverything)
+        merged = IniDocM();
+      else if (removal.kind == IniRemovalM::kSection)
         merged.RemoveSection(removal.sectionName);
       else
         merged.RemoveKey(removal.sectionName, removal.keyName);
@@ -368,10 +381,10 @@ int World::IniOtherProgram(int file, int what, const std::string& section, const
   bool changed = true;
   if (what == 1) {
     changed = store.doc.RemoveKey(section, key);
-    if (changed) store.removals.push_back({false, section, key});
+    if (changed) store.removals.push_back({IniRemovalM::kKey, section, key});
   } else if (what == 2) {
     changed = store.doc.RemoveSection(section);
-    if (changed) store.removals.push_back({true, section, ""});
+    if (changed) store.removals.push_back({IniRemovalM::kSection, section, ""});
   } else {
     store.doc.Set(section, key, value);
   }
@@ -453,6 +466,19 @@ bool World::XmlRemoveAttr(XmlStoreM& store, const Path& path, const std::string&
   change.attr = attr;
   change.index = index;
   change.target = index > 0 ? element->id : 0;
+  store.doc->log.push_back(change);
+  return true;
+}
+
+bool World::XmlClearAttrs(XmlStoreM& store, const Path& path) {
+  if (!store.doc) return false;
+  std::vector<std::uint64_t> created;
+  XmlElemM* element = Resolve(store.doc->content, path, 0, false, ids, {}, created);
+  if (element == nullptr) return false;
+  element->attrs.clear();
+  XmlChangeM change;
+  change.type = XmlChangeM::kClearAttrs;
+  change.path = path;
   store.doc->log.push_back(change);
   return true;
 }

@@ -27,6 +27,8 @@ bool IsIniSpace(char c);
 std::string TrimIni(const std::string& text);
 // The value a key line "k=value" reads back as.
 std::string IniReadBack(const std::string& value);
+// A value an INI file can hold as it is: no line breaks, read-back form.
+std::string IniHoldable(std::string value);
 
 // ---- INI --------------------------------------------------------------------
 struct IniKeyM {
@@ -56,7 +58,7 @@ struct IniDocM {
 };
 
 struct IniRemovalM {
-  bool section;  // else a key
+  enum Kind { kKey, kSection, kEverything } kind = kKey;  // kEverything: ResetContent
   std::string sectionName, keyName;
 };
 
@@ -95,7 +97,7 @@ class IdSource {
 
 // One logged change of a document.
 struct XmlChangeM {
-  enum Type { kSetAttr, kRemoveAttr, kRemove, kAppend } type = kSetAttr;
+  enum Type { kSetAttr, kRemoveAttr, kClearAttrs, kRemove, kAppend } type = kSetAttr;
   Path path;
   std::string attr, value;
   int index = 0;
@@ -192,6 +194,8 @@ class World {
   bool XmlRemove(XmlStoreM& store, const Path& path);
   // RemoveAttribute: the first attribute matching attr ignoring case.
   bool XmlRemoveAttr(XmlStoreM& store, const Path& path, const std::string& attr, int index);
+  // ClearAttribute: every attribute of the first element at path.
+  bool XmlClearAttrs(XmlStoreM& store, const Path& path);
   XmlSavePlan XmlPlanSave(const XmlStoreM& store);
   // Makes a successful save of plan (kWhole or kMerge) happen in the model.
   void XmlSaved(XmlStoreM& store, const XmlSavePlan& plan);

@@ -304,6 +304,8 @@ class Runner {
         return ini() ? Remove(op) : XmlRemoveAttr(op);
       case OpKind::kEditKey:
         return ini() ? IniEditKey(op) : XmlSet(op, "Value", KeyPath(op.section, op.key));
+      case OpKind::kClear:
+        return Clear(op);
       case OpKind::kSave:
         return ini() ? IniSave(op.store) : XmlSave(op.store);
       case OpKind::kOpen:
@@ -360,6 +362,10 @@ class Runner {
     if (options_.avoidKnownFaults && v.size() > 1 && v.find("//", 1) != std::string::npos) return;
     const bool got = ini_[op.store]->SetValue(op.section.c_str(), op.key.c_str(), v.c_str());
     const std::string call = "SetValue(" + Quote(op.section) + ", " + Quote(op.key) + ", " + Quote(v) + ")";
+    if (v.find_first_of("\r\n") != std::string::npos) {
+      if (got) Diverge("ini-set", call + " returned true for a value with a line break");
+      return;
+    }
     if (v.size() > 1 && v.find("//", 1) != std::string::npos) {
       if (got)
         Diverge("ini-set-cut", call + " returned true, but a key line cuts its value at that \"//\": "
@@ -404,6 +410,22 @@ class Runner {
                                 std::to_string(op.index) + ") returned " + YesNo(got));
   }
 
+  // INI: ResetContent, which keeps the modified flag; XML: ClearAttribute.
+  void Clear(const Op& op) {
+    if (ini()) {
+      ini_[op.store]->ResetContent();
+      IniStoreM& m = iniM_[op.store];
+      m.doc = IniDocM();
+      m.removals.assign(1, IniRemovalM{IniRemovalM::kEverything, "", ""});
+      return;
+    }
+    const Path path = KeyPath(op.section, op.key);
+    const bool got = xml_[op.store]->ClearAttribute(PathText(path).c_str());
+    const bool want = world_.XmlClearAttrs(xmlM_[op.store], path);
+    if (got != want)
+      Diverge("xml-remove", "ClearAttribute(" + Quote(PathText(path)) + ") returned " + YesNo(got));
+  }
+
   // A caller edits a key's value in place and marks it, as the header allows.
   void IniEditKey(const Op& op) {
     CKdIni& store = *ini_[op.store];
@@ -412,7 +434,7 @@ class Runner {
     for (std::size_t s = 0; s < m.doc.sections.size(); ++s) {
       for (std::size_t k = 0; k < m.doc.sections[s].keys.size(); ++k) {
         if (n-- != 0) continue;
-        const std::string value = IniReadBack(op.value);
+        const std::string value = IniHoldable(op.value);
         CKdIni::CIniKey& key = *store.vecSections[s]->vecKeys[k];
         key.strValue = value;
         key.bModified = true;
@@ -445,7 +467,7 @@ class Runner {
       got = key ? store.RemoveKey(op.section.c_str(), op.key.c_str()) : store.RemoveSection(op.section.c_str());
       want = key ? m.doc.RemoveKey(op.section, op.key) : m.doc.RemoveSection(op.section);
       if (want) {
-        m.removals.push_back({!key, op.section, key ? op.key : ""});
+        m.removals.push_back({key ? IniRemovalM::kKey : IniRemovalM::kSection, op.section, key ? op.key : ""});
         m.modified = true;
       }
     } else {
@@ -560,7 +582,7 @@ class Runner {
   // ---- Other programs -----------------------------------------------------------
 
   // The value another program's INI store is given: one it can hold.
-  std::string OtherValue(const std::string& value) const { return ini() ? IniReadBack(value) : value; }
+  std::string OtherValue(const std::string& value) const { return ini() ? IniHoldable(value) : value; }
 
   // Another program's store: Open, one change, WriteFile; the bits as World::IniOtherProgram.
   int RealOtherProgram(int f, int what, const std::string& section, const std::string& key,
@@ -635,6 +657,16 @@ class Runner {
     const unsigned edit = op.arg & 7u;
     const unsigned layout = op.arg >> 3;
     const bool inPlace = (op.arg >> 15 & 1u) != 0;
+    if (edit == 7) {  // another program removes the file
+      if (!d.exists) return;
+      fs::remove(paths_[op.file]);
+      d.exists = false;
+      d.ini = IniDocM();
+      d.xml.clear();
+      d.version = world_.NewVersion();
+      Note("file removed");
+      return;
+    }
     std::string bytes;
     if (ini()) {
       IniDocM doc = d.exists ? d.ini : IniDocM();
@@ -657,7 +689,7 @@ class Runner {
     static const std::vector<std::string> kLines = {"", "; note", "  ; indented", "// slashes",
                                                     "/* star", ";\xC4\xE3\xBA\xC3", "\t"};
     static const std::vector<std::string> kKeyComments = {"", " note", "x", "\xC4\xE3"};
-    const std::string value = IniReadBack(op.value);
+    const std::string value = IniHoldable(op.value);
     std::vector<std::pair<std::size_t, std::size_t>> keys;
     for (std::size_t s = 0; s < doc.sections.size(); ++s)
       for (std::size_t k = 0; k < doc.sections[s].keys.size(); ++k) keys.emplace_back(s, k);
