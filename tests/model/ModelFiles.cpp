@@ -217,15 +217,17 @@ class XmlReader {
 
 }  // namespace
 
-std::string RenderIni(const IniDocM& doc, unsigned layout) {
+std::string RenderIni(IniDocM& doc, unsigned layout) {
   std::vector<std::string> lines;
   std::size_t n = 0;
-  for (const IniSectionM& section : doc.sections) {
+  for (IniSectionM& section : doc.sections) {
     lines.insert(lines.end(), section.comments.begin(), section.comments.end());
-    lines.push_back(IniHeader(section.name, layout, n++));
-    for (const IniKeyM& key : section.keys) {
+    section.line = IniHeader(section.name, layout, n++);
+    lines.push_back(section.line);
+    for (IniKeyM& key : section.keys) {
       lines.insert(lines.end(), key.comments.begin(), key.comments.end());
-      lines.push_back(IniKeyLine(key, layout, n++));
+      key.line = IniKeyLine(key, layout, n++);
+      lines.push_back(key.line);
     }
   }
   lines.insert(lines.end(), doc.tail.begin(), doc.tail.end());

@@ -14,8 +14,9 @@
 namespace store_model {
 
 // An INI file whose reading gives doc (values already in read-back form);
-// layout bits choose blanks, line ends and the byte-order mark.
-std::string RenderIni(const IniDocM& doc, unsigned layout);
+// layout bits choose blanks, line ends and the byte-order mark. The lines of
+// headers and keys are noted in doc as they are written.
+std::string RenderIni(IniDocM& doc, unsigned layout);
 // An XML file under the root vornini holding root's elements; layout bits
 // choose indentation, quotes, empty-element tags, comments and line ends.
 std::string RenderXml(const Elems& root, unsigned layout);

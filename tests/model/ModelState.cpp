@@ -56,7 +56,7 @@ IniKeyM* IniDocM::FindKey(const std::string& section, const std::string& key) {
 void IniDocM::Set(const std::string& section, const std::string& key, const std::string& value) {
   IniSectionM* s = FindSection(section);
   if (s == nullptr) {
-    sections.push_back(IniSectionM{section, {}, {}});
+    sections.push_back(IniSectionM{section, "", {}, {}});
     s = &sections.back();
   }
   for (IniKeyM& k : s->keys) {
@@ -98,9 +98,20 @@ bool IniDocM::RemoveSection(const std::string& section) {
   return false;
 }
 
+void IniDocM::Written() {
+  for (IniSectionM& section : sections) {
+    for (IniKeyM& key : section.keys) {
+      if (!key.modified) continue;
+      key.line = key.name + "=" + key.value + (key.comment.empty() ? "" : " //" + key.comment);
+      key.modified = false;
+    }
+  }
+}
+
 IniDocM IniDocM::DiskForm() const {
   IniDocM disk = *this;
   for (IniSectionM& section : disk.sections) {
+    if (section.line.empty()) section.line = "[" + section.name + "]";
     for (IniKeyM& key : section.keys) {
       key.value = IniReadBack(key.value);
       key.modified = false;
@@ -362,8 +373,7 @@ bool World::IniSave(IniStoreM& store) {
         if (key.modified) merged.Set(section.name, key.name, key.value);
     store.doc = merged;
   }
-  for (IniSectionM& section : store.doc.sections)
-    for (IniKeyM& key : section.keys) key.modified = false;
+  store.doc.Written();
   d.exists = true;
   d.ini = store.doc.DiskForm();
   d.version = NewVersion();

@@ -33,12 +33,14 @@ std::string IniHoldable(std::string value);
 // ---- INI --------------------------------------------------------------------
 struct IniKeyM {
   std::string name, value, comment;
+  std::string line;                   // the key line as read or last written
   std::vector<std::string> comments;  // lines attached above the key
   bool modified = false;
 };
 
 struct IniSectionM {
   std::string name;
+  std::string line;  // the header as read; empty for a section SetValue made
   std::vector<std::string> comments;
   std::vector<IniKeyM> keys;
 };
@@ -53,6 +55,8 @@ struct IniDocM {
   void Set(const std::string& section, const std::string& key, const std::string& value);
   bool RemoveKey(const std::string& section, const std::string& key);
   bool RemoveSection(const std::string& section);
+  // Written: each set key's line in the fixed form name=value[ //comment].
+  void Written();
   // What a file written from this document reads back as.
   IniDocM DiskForm() const;
 };

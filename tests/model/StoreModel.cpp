@@ -197,12 +197,14 @@ IniDocM FromStore(const CKdIni& store) {
   for (const CKdIni::CIniSection* section : store.vecSections) {
     IniSectionM s;
     s.name = section->strName;
+    s.line = section->strLine;
     s.comments = section->vecComments;
     for (const CKdIni::CIniKey* key : section->vecKeys) {
       IniKeyM k;
       k.name = key->strName;
       k.value = key->strValue;
       k.comment = key->strComment;
+      k.line = key->strLine;
       k.comments = key->vecComments;
       k.modified = key->bModified;
       s.keys.push_back(k);
@@ -223,11 +225,12 @@ std::string DumpIni(const IniDocM& doc, bool flags) {
   std::string out;
   for (const IniSectionM& section : doc.sections) {
     if (!section.comments.empty()) out += "\n      ;" + Lines(section.comments);
-    out += "\n      [" + Quote(section.name) + "]";
+    out += "\n      [" + Quote(section.name) + "] line " + Quote(section.line);
     for (const IniKeyM& key : section.keys) {
       if (!key.comments.empty()) out += "\n        ;" + Lines(key.comments);
       out += "\n        " + Quote(key.name) + "=" + Quote(key.value);
       if (!key.comment.empty()) out += " //" + Quote(key.comment);
+      out += " line " + Quote(key.line);
       if (flags && key.modified) out += " (modified)";
     }
   }
@@ -240,11 +243,12 @@ bool SameIni(const IniDocM& a, const IniDocM& b, bool flags) {
   for (std::size_t s = 0; s < a.sections.size(); ++s) {
     const IniSectionM& x = a.sections[s];
     const IniSectionM& y = b.sections[s];
-    if (x.name != y.name || x.comments != y.comments || x.keys.size() != y.keys.size()) return false;
+    if (x.name != y.name || x.line != y.line || x.comments != y.comments || x.keys.size() != y.keys.size())
+      return false;
     for (std::size_t k = 0; k < x.keys.size(); ++k) {
       const IniKeyM& p = x.keys[k];
       const IniKeyM& q = y.keys[k];
-      if (p.name != q.name || p.value != q.value || p.comment != q.comment ||
+      if (p.name != q.name || p.value != q.value || p.comment != q.comment || p.line != q.line ||
           p.comments != q.comments || (flags && p.modified != q.modified))
         return false;
     }
@@ -709,13 +713,13 @@ class Runner {
         }
         [[fallthrough]];  // nothing to change, so a key is added
       case 1: {
-        if (doc.sections.empty()) doc.sections.push_back(IniSectionM{op.section, {}, {}});
+        if (doc.sections.empty()) doc.sections.push_back(IniSectionM{op.section, "", {}, {}});
         std::vector<IniKeyM>& list = doc.sections[n % doc.sections.size()].keys;
         list.insert(list.begin() + static_cast<long>(position % (list.size() + 1)), made);
         break;
       }
       case 2: {
-        IniSectionM section{op.section, {}, {made}};
+        IniSectionM section{op.section, "", {}, {made}};
         if (layout >> 11 & 1u) section.comments.push_back(kLines[(layout >> 3) % kLines.size()]);
         doc.sections.insert(doc.sections.begin() + static_cast<long>(position % (doc.sections.size() + 1)),
                             section);
