@@ -91,7 +91,7 @@ struct Weighted {
 const std::vector<Weighted>& Weights(StoreKind kind) {
   static const std::vector<Weighted> ini = {
       {OpKind::kSet, 30},      {OpKind::kRemoveKey, 6},        {OpKind::kRemoveSection, 3},
-      {OpKind::kEditKey, 4},   {OpKind::kClear, 1},
+      {OpKind::kEditKey, 4},   {OpKind::kClear, 1},            {OpKind::kReorder, 2},
       {OpKind::kSave, 14},     {OpKind::kOpen, 6},             {OpKind::kCopy, 4},
       {OpKind::kOtherEdit, 8}, {OpKind::kRawEdit, 8},          {OpKind::kKilledSave, 3},
       {OpKind::kConcurrentSaves, 2}, {OpKind::kBlock, 2},      {OpKind::kUnblock, 3}};
@@ -131,7 +131,9 @@ Op RandomOp(StoreKind kind, Draw& draw) {
       if (kind == StoreKind::kXml) op.index = Index(draw);
       break;
     case OpKind::kEditKey:
+    case OpKind::kReorder:
       op.index = static_cast<int>(draw.Next(8));
+      op.arg = draw.Next(2);
       break;
     case OpKind::kCopy:
       op.index = static_cast<int>(draw.Next(kSlots));
@@ -221,6 +223,7 @@ const char* KindName(OpKind kind) {
     case OpKind::kRemoveAttr: return "kRemoveAttr";
     case OpKind::kEditKey: return "kEditKey";
     case OpKind::kClear: return "kClear";
+    case OpKind::kReorder: return "kReorder";
     case OpKind::kSave: return "kSave";
     case OpKind::kOpen: return "kOpen";
     case OpKind::kCopy: return "kCopy";

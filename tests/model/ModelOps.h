@@ -29,6 +29,8 @@ enum class OpKind {
   kRemoveAttr,      // XML: RemoveAttribute(section[\key], attr, index)
   kEditKey,         // INI: the index-th key's strValue edited in place, marked modified
   kClear,           // INI: ResetContent; XML: ClearAttribute(section[\key])
+  kReorder,         // INI: two neighbouring sections (arg & 1: keys) swapped directly in the
+                    // public lists, as the header allows; XML: nothing
   kSave,            // WriteFile
   kOpen,            // Open(file)
   kCopy,            // slot store = slot index; arg 1: copy-constructed (the old one destroyed)

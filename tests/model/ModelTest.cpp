@@ -81,7 +81,7 @@ std::vector<Op> Shrink(StoreKind kind, std::vector<Op> ops, const RunOptions& op
       Op& op = candidate[i];
       if (attempt == 0 && !op.value.empty()) op.value = op.value.substr(0, op.value.size() / 2);
       else if (attempt == 1 && op.index != 0) op.index = 0;
-      else if (attempt == 2 && op.arg != 0 && op.kind == OpKind::kRawEdit) op.arg &= 7u;
+      else if (attempt == 2 && (op.arg & ~7u) != 0 && op.kind == OpKind::kRawEdit) op.arg &= 7u;
       else continue;
       if (FailsAlike(kind, candidate, options, category, budget)) {
         ops = candidate;

@@ -39,6 +39,16 @@ const std::vector<RegressionCase>& Cases() {
          {OpKind::kUnblock, 0, 0, "", "", "", "", 0, 0},
          {OpKind::kSave, 0, 0, "", "", "", "", 0, 0},
      }},
+    // Two keys swapped in the public list: the name index kept the old
+    // positions (the list's length did not change) and GetValue missed a key
+    // that a scan finds (seed 2204479457). Lookups must equal a scan.
+    {"ini-store: keys reordered directly (seed 2204479457)", StoreKind::kIni,
+     {
+         {OpKind::kRawEdit, 0, 0, "A", "k", "", "", 0, 2},
+         {OpKind::kRawEdit, 1, 0, "Sec", "x", "", "", 0, 1},
+         {OpKind::kOpen, 1, 0, "", "", "", "", 0, 0},
+         {OpKind::kReorder, 1, 0, "Sec", "K", "", "", 0, 1},
+     }},
     // Another program inserted a key in front of the one this store changed
     // by position: the merge set the wrong key. It must refuse (or set the
     // key the change was made on).

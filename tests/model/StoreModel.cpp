@@ -310,6 +310,9 @@ class Runner {
         return ini() ? IniEditKey(op) : XmlSet(op, "Value", KeyPath(op.section, op.key));
       case OpKind::kClear:
         return Clear(op);
+      case OpKind::kReorder:
+        if (ini()) IniReorder(op);
+        return;
       case OpKind::kSave:
         return ini() ? IniSave(op.store) : XmlSave(op.store);
       case OpKind::kOpen:
@@ -412,6 +415,30 @@ class Runner {
     if (got != want)
       Diverge("xml-remove", "RemoveAttribute(" + Quote(PathText(path)) + ", " + Quote(op.attr) + ", " +
                                 std::to_string(op.index) + ") returned " + YesNo(got));
+  }
+
+  // Two neighbours swapped in the public lists: sections, or (arg & 1) keys
+  // of one section. Lookups must follow; a save over a changed file gives
+  // way to the file's order.
+  void IniReorder(const Op& op) {
+    if (options_.avoidKnownFaults) return;
+    CKdIni& store = *ini_[op.store];
+    IniDocM& doc = iniM_[op.store].doc;
+    const std::size_t n = static_cast<std::size_t>(op.index < 0 ? -op.index : op.index);
+    if ((op.arg & 1u) == 0) {
+      if (doc.sections.size() < 2) return;
+      const std::size_t at = n % (doc.sections.size() - 1);
+      std::swap(store.vecSections[at], store.vecSections[at + 1]);
+      std::swap(doc.sections[at], doc.sections[at + 1]);
+      return;
+    }
+    if (doc.sections.empty()) return;
+    const std::size_t s = n % doc.sections.size();
+    std::vector<IniKeyM>& keys = doc.sections[s].keys;
+    if (keys.size() < 2) return;
+    const std::size_t at = n % (keys.size() - 1);
+    std::swap(store.vecSections[s]->vecKeys[at], store.vecSections[s]->vecKeys[at + 1]);
+    std::swap(keys[at], keys[at + 1]);
   }
 
   // INI: ResetContent, which keeps the modified flag; XML: ClearAttribute.

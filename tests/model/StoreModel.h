@@ -21,7 +21,8 @@ struct RunOptions {
   bool processes = true;
   // Steps that would meet the faults being mended now are left out, so that
   // a search sees past them: INI values cut at "//", XML changes by
-  // position, and INI opens whose save first must fail.
+  // position, INI opens whose save first must fail, and INI lists
+  // reordered directly.
   bool avoidKnownFaults = false;
 };
 
