@@ -10,7 +10,7 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 pids=()
-[ ${#targets[@]} -eq 0 ] && targets=(xml ini deploy)
+[ ${#targets[@]} -eq 0 ] && targets=(xml ini deploy model)
 
 bash scripts/setup.sh clang libclang-rt-14-dev
 build=build-fuzz
