@@ -3,6 +3,7 @@
 # Usage: scripts/setup.sh [extra package ...]
 set -euo pipefail
 packages=(g++ make cmake pkg-config libxerces-c-dev libgtest-dev libgmock-dev libcli11-dev
+          libcurl4-openssl-dev nlohmann-json3-dev
           pybind11-dev python3-dev python3-pytest etcd-server etcd-client "$@")
 missing=()
 for p in "${packages[@]}"; do
