@@ -9,7 +9,7 @@
 
 #include "../include/XmlIni.h"
 #include "../text/TextUtil.h"
-#include "../xmlini/XmlElementLines.h"
+#include "../xmlini/XmlDocument.h"
 #include "DeployDescription.h"
 #include "DeployItem.h"
 

@@ -22,6 +22,7 @@
 #ifndef DEZOV20_XML_INI_H
 #define DEZOV20_XML_INI_H
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -64,6 +65,11 @@ class DEZOV20_API CXmlIni {
   // Success resets the record cursor and frees the earlier document unless a
   // copy still uses it; node handles into a freed document find nothing.
   bool Open(const char* fileName);
+  // Loads the document held in data[0..size) as Open loads a file's bytes (no
+  // default document is made; bytes that do not parse or lack the root give
+  // false with the reason and keep the old state). Afterwards the store has no
+  // file: GetFileName() is "" and WriteFile() fails.
+  bool OpenBuffer(const char* data, std::size_t size);
   // Open of the current directory joined with fileName.
   bool OpenAtExeDirectory(const char* fileName);
   // Name of the loaded file as resolved by the last successful open.
@@ -119,6 +125,10 @@ class DEZOV20_API CXmlIni {
   // ---- Paths --------------------------------------------------------------
   // True when the index-th element at the path exists; never creates.
   bool HaveNode(const char* path, int index = 0);
+  // True when the index-th key element named key exists in the first section
+  // named section (the path GetValue reads); never creates. An empty key names
+  // no key element: false.
+  bool HaveKey(const char* section, const char* key, int index = 0);
 
   // ---- Record cursor ----------------------------------------------------
   // Puts the cursor on the list holding records named name at path.
@@ -167,6 +177,9 @@ class DEZOV20_API CXmlIni {
  private:
   friend class dezov::XmlElementLines;
   bool OpenResolvedName(const char* fileName);
+  // Parses bytes (of the file name, or of memory for "") and on success makes
+  // the result the store's document with name as its file name.
+  bool OpenBytes(std::string bytes, const std::string& name);
   // The path's components and the document to resolve them in; null when
   // there is none. An empty path keeps the error text; any other clears it.
   dezov::XmlDocument* DocumentForPath(const char* path, std::vector<std::string>& components);

@@ -1,6 +1,11 @@
-#include "DomExceptionRelay.h"
 #include "XmlDocument.h"
 
+#include <xercesc/dom/DOMException.hpp>
+#include <xercesc/framework/MemoryManager.hpp>
+
+#include <new>
+
+#include "../include/XmlIni.h"
 #include "../text/TextUtil.h"
 #include "XmlLibrary.h"
 
@@ -13,6 +18,33 @@ namespace {
 // A parent is indexed once a walk over its children had to look at this many
 // nodes: below that, walking is cheaper than building and keeping an index.
 constexpr int kIndexAfterVisits = 48;
+
+// The DOM's exceptions leave the store rebuilt on a memory manager that never
+// goes away: the DOM allocates an exception's message with the XML library's
+// manager, which is gone once the library stops (DeZov20 unloading, or the
+// process ending), and a caller catching the exception then would free the
+// message into nothing.
+class ProcessHeap : public MemoryManager {
+ public:
+  MemoryManager* getExceptionMemoryManager() override { return this; }
+  void* allocate(XMLSize_t size) override { return ::operator new(size); }
+  void deallocate(void* block) override { ::operator delete(block); }
+};
+
+ProcessHeap& Heap() {
+  static ProcessHeap heap;  // trivially destructible in effect: nothing to release
+  return heap;
+}
+
+// Runs a DOM call; a DOMException it raises leaves as a copy on the heap above.
+template <typename Call>
+auto WithRelayedDomExceptions(Call call) -> decltype(call()) {
+  try {
+    return call();
+  } catch (const DOMException& error) {
+    throw DOMException(error.code, 0, &Heap());
+  }
+}
 
 }  // namespace
 
@@ -160,6 +192,18 @@ DOMNode* XmlDocument::WalkPathPrefix(const std::vector<std::string>& components,
   return parent;
 }
 
+DOMElement* XmlDocument::ResolvePath(const std::vector<std::string>& components, int index,
+                                     bool create) {
+  std::size_t level = 0;
+  DOMNode* parent = WalkPathPrefix(components, level);
+  if (level + 1 == components.size()) {
+    DOMElement* found = FindChild(parent, NameQuery(components.back(), codec()), index);
+    if (found != nullptr) return found;
+  }
+  if (!create || index != 0) return nullptr;
+  return CreatePath(parent, components, level);
+}
+
 DOMElement* XmlDocument::CreatePath(DOMNode* parent, const std::vector<std::string>& components,
                                     std::size_t from) {
   const std::size_t missing = components.size() - from;
@@ -202,6 +246,12 @@ void XmlDocument::RemoveAttribute(DOMElement* element, DOMAttr* attribute) {
 
 bool HasConfigurationRoot(XmlDocument& document) {
   return NameQuery("vornini", document.codec()).Matches(document.root()->getNodeName());
+}
+
+int XmlElementLines::LineOf(CXmlIni& store, const char* path) {
+  const std::vector<std::string> components = PathComponents(path);
+  if (store.pXMLDoc == nullptr || components.empty()) return 0;
+  return store.pXMLDoc->LineOf(store.pXMLDoc->ResolvePath(components, 0, false));
 }
 
 }  // namespace dezov

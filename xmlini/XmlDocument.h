@@ -1,6 +1,7 @@
 // One parsed configuration document and the element operations every part of
 // the XML store shares: matching names the way the store defines them, finding
-// and creating child elements, reading attributes, and a counter of changes.
+// and creating child elements and element paths, reading attributes, a counter
+// of changes, and the lines on which its elements stood in the parsed text.
 //
 // Names match when the element's name in GBK equals the wanted name ignoring
 // the case of A-Z, with equal lengths. Every change of the document (elements
@@ -21,8 +22,11 @@
 #include <vector>
 
 #include "../platform/FileLock.h"
+#include "../text/TextUtil.h"
 #include "GbkCodec.h"
 #include "XmlChangeLog.h"
+
+class CXmlIni;
 
 namespace dezov {
 
@@ -51,6 +55,14 @@ bool IsMatchingElement(const xercesc::DOMNode* node, const NameQuery& query);
 
 // The first attribute of element whose name matches query, or null.
 xercesc::DOMAttr* FindAttribute(const xercesc::DOMElement* element, const NameQuery& query);
+
+// The components of an element path: every backslash ends one; a non-empty
+// rest is the last.
+inline std::vector<std::string> PathComponents(const char* path) {
+  std::vector<std::string> components;
+  SplitString(OrEmpty(path), '\\', components);
+  return components;
+}
 
 class XmlDocument;
 
@@ -81,7 +93,8 @@ class XmlDocument {
   xercesc::DOMElement* FindChild(const xercesc::DOMNode* parent, const NameQuery& query,
                                  int index) const;
   // Appends a new element named gbkName as parent's last child. Throws the
-  // DOM's exception for a name it refuses.
+  // DOM's exception for a name it refuses (its message outlives the XML
+  // library, so callers may catch it after the library stopped).
   xercesc::DOMElement* AppendElement(xercesc::DOMNode* parent, std::string_view gbkName);
   // Takes child out of parent.
   void RemoveChild(xercesc::DOMNode* parent, xercesc::DOMNode* child);
@@ -109,6 +122,11 @@ class XmlDocument {
   // reached; resolved tells how many components it took.
   xercesc::DOMNode* WalkPathPrefix(const std::vector<std::string>& components,
                                    std::size_t& resolved) const;
+  // The index-th element at the path given by components (at least one) below
+  // the root: each earlier component takes its first match (no backtracking);
+  // for index 0 and create, missing elements are made. Null when absent.
+  xercesc::DOMElement* ResolvePath(const std::vector<std::string>& components, int index,
+                                   bool create);
   // Creates components[from..] below parent, each inside the one before, and
   // returns the last; null (nothing created) when that would nest deeper than
   // kMaxElementDepth or a name is not exact GBK (it could never be found again).
@@ -140,6 +158,17 @@ class XmlDocument {
   std::string source_name_;
   std::string source_;
   mutable std::unordered_map<const xercesc::DOMNode*, ChildIndex> indexes_;
+};
+
+// Where the elements of a store's document stood in the file it read, for
+// messages that point into the file.
+class XmlElementLines {
+ public:
+  // The line of the store's file (or buffer) on which the first element at
+  // path (names matched as every store operation matches them) starts; 0 when
+  // there is no such element, or elements were added or removed since it was
+  // read.
+  static int LineOf(CXmlIni& store, const char* path);
 };
 
 }  // namespace dezov
