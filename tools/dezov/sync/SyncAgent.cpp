@@ -16,7 +16,8 @@
 #include <random>
 #include <sstream>
 
-#include "InterimLibrary.h"
+#include "ConfigCheck.h"
+#include "PutFile.h"
 #include "SyncStatus.h"
 
 extern char** environ;
@@ -27,7 +28,9 @@ namespace {
 
 constexpr int kFirstBackoffMs = 100;
 constexpr int kLastBackoffMs = 5000;
-constexpr int kRetryEveryMs = 1000;
+constexpr int kPollMs = 1000;
+constexpr int kFirstRetryMs = 1000;  // failed writes: tried again after 1 s, doubling up to 30 s
+constexpr int kLastRetryMs = 30000;
 
 // The next pause before reconnecting: doubling from 100 ms to 5 s, each drawn
 // from its upper half so that agents cut off together do not return together.
@@ -240,7 +243,7 @@ EtcdResult SyncAgent::Follow(bool& readAgain, std::string& reason) {
   auto lastRetry = std::chrono::steady_clock::now();
   for (;;) {
     std::vector<WatchMessage> messages;
-    const EtcdResult result = watch.Next(kRetryEveryMs, messages, reason);
+    const EtcdResult result = watch.Next(kPollMs, messages, reason);
     for (const WatchMessage& message : messages) {
       switch (message.kind) {
         case WatchMessage::kCreated:
@@ -268,10 +271,12 @@ EtcdResult SyncAgent::Follow(bool& readAgain, std::string& reason) {
     }
     if (result != EtcdResult::kOk) return result;
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastRetry >= std::chrono::milliseconds(kRetryEveryMs)) {
+    if (state_.Retries().empty()) {
+      retryMs_ = kFirstRetryMs;
+    } else if (now - lastRetry >= std::chrono::milliseconds(retryMs_)) {
       lastRetry = now;
-      const std::vector<FileAction> retries = state_.Retries();
-      if (!retries.empty()) Apply(retries);
+      retryMs_ = std::min(retryMs_ * 2, kLastRetryMs);
+      Apply(state_.Retries());
     }
   }
 }

@@ -62,7 +62,8 @@ class SyncAgent {
   std::int64_t savedRevision_ = -1;
   bool dirty_ = false;       // records changed since the status was saved
   int unsuccessful_ = 0;     // refused or failed actions (for once)
-  int backoffMs_ = 0;
+  int backoffMs_ = 0;         // the last pause before reconnecting
+  int retryMs_ = 1000;        // the pause before failed writes are tried again
 };
 
 }  // namespace sync

@@ -25,7 +25,8 @@ namespace {
 using sync::SyncSettings;
 
 struct SyncArgs {
-  std::vector<std::string> places;  // KEY FILE, or DIR with --prefix
+  std::string first;   // KEY, or DIR with --prefix
+  std::string second;  // FILE; none with --prefix
   std::string prefix;
   bool havePrefix = false;
   std::string endpoints;
@@ -115,14 +116,13 @@ long GroupId(const std::string& name) {
 SyncSettings Settings(const SyncArgs& args) {
   SyncSettings settings;
   if (args.havePrefix) {
-    if (args.places.size() != 1) throw Failure("sync --prefix PREFIX takes one folder: DIR");
-    if (args.places[0].empty()) throw Failure("sync: an empty folder name");
-    settings.target = sync::SyncTarget::Prefix(args.prefix, args.places[0]);
+    if (!args.second.empty()) throw Failure("sync --prefix PREFIX takes one folder: DIR");
+    if (args.first.empty()) throw Failure("sync: an empty folder name");
+    settings.target = sync::SyncTarget::Prefix(args.prefix, args.first);
   } else {
-    if (args.places.size() != 2) throw Failure("sync takes KEY FILE, or --prefix PREFIX DIR");
-    if (args.places[0].empty() || args.places[1].empty())
-      throw Failure("sync: an empty key or file name");
-    settings.target = sync::SyncTarget::OneKey(args.places[0], args.places[1]);
+    if (args.first.empty() || args.second.empty())
+      throw Failure("sync takes KEY FILE, or --prefix PREFIX DIR");
+    settings.target = sync::SyncTarget::OneKey(args.first, args.second);
   }
   settings.etcd.tls = {args.caCert, args.cert, args.certKey};
   const bool tls = !args.caCert.empty() || !args.cert.empty();
@@ -187,34 +187,44 @@ void AddSyncCommand(CLI::App& app, Session& session) {
       "every value is checked as dezov put checks it and replaces the file atomically; a refused "
       "value leaves the file unchanged. Runs until SIGINT or SIGTERM, or once with --once "
       "(exit status 1 when a value was refused or could not be applied)");
-  command->add_option("TARGET", args->places, "KEY FILE, or DIR with --prefix PREFIX")
-      ->expected(1, 2)
+  command->add_option("KEY", args->first, "the key (with --prefix: the folder DIR)")
+      ->type_name("")
       ->required();
+  command->add_option("FILE", args->second, "the file the key's value goes to")->type_name("");
   command->add_option_function<std::string>(
       "--prefix",
       [args](const std::string& prefix) {
         args->prefix = prefix;
         args->havePrefix = true;
       },
-      "sync every key beginning with PREFIX into DIR");
+      "sync every key beginning with PREFIX into DIR")
+      ->type_name("PREFIX");
   command->add_option("--endpoints", args->endpoints,
                    "etcd members, URL[,URL...] (default: $ETCDCTL_ENDPOINTS, else "
-                   "http://127.0.0.1:2379)");
+                   "http://127.0.0.1:2379)")
+      ->type_name("URL[,URL...]");
   command->add_flag("--once", args->once, "read and apply the values once, then exit");
   command->add_option("--exec", args->exec,
                    "run CMD with /bin/sh -c after a file changed, with DEZOV_SYNC_FILE, "
-                   "DEZOV_SYNC_REVISION and DEZOV_SYNC_KEY in its environment");
+                   "DEZOV_SYNC_REVISION and DEZOV_SYNC_KEY in its environment")
+      ->type_name("CMD");
   command->add_option("--status", args->status,
-                   "keep the last applied revision, its time and each key's revision in FILE");
+                   "keep the last applied revision, its time and each key's revision in FILE")
+      ->type_name("FILE");
   command->add_flag("--delete", args->removeDeleted, "remove a file whose key is deleted");
-  command->add_option("--cacert", args->caCert, "verify https members with the certificates in FILE");
-  command->add_option("--cert", args->cert, "the client certificate for https members");
-  command->add_option("--cert-key", args->certKey, "the client certificate's key");
+  command->add_option("--cacert", args->caCert, "verify https members with the certificates in FILE")
+      ->type_name("FILE");
+  command->add_option("--cert", args->cert, "the client certificate for https members")
+      ->type_name("FILE");
+  command->add_option("--cert-key", args->certKey, "the client certificate's key")->type_name("FILE");
   command->add_option("--user", args->user,
                    "authenticate as NAME[:PASSWORD] (default: $ETCDCTL_USER; the password "
-                   "else from $ETCDCTL_PASSWORD)");
-  command->add_option("--mode", args->mode, "permission bits of written files, in octal");
-  command->add_option("--owner", args->owner, "USER[:GROUP] of written files (needs privilege)");
+                   "else from $ETCDCTL_PASSWORD)")
+      ->type_name("NAME[:PASSWORD]");
+  command->add_option("--mode", args->mode, "permission bits of written files, in octal")
+      ->type_name("OCTAL");
+  command->add_option("--owner", args->owner, "USER[:GROUP] of written files (needs privilege)")
+      ->type_name("USER[:GROUP]");
   command->callback([&session, args] {
     session.action = [&session, args] { return Sync(session, *args); };
   });
