@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(g++ make cmake pkg-config libxerces-c-dev libgtest-dev libgmock-dev libcli11-dev
           libcurl4-openssl-dev nlohmann-json3-dev
-          pybind11-dev python3-dev python3-pytest etcd-server etcd-client "$@")
+          pybind11-dev python3-dev python3-pytest etcd-server etcd-client curl "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

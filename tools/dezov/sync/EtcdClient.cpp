@@ -84,6 +84,8 @@ EtcdResult EtcdClient::Authenticate(std::string& reason) {
     token_ = token;
     return EtcdResult::kOk;
   }
+  // Credentials given before the cluster turns authentication on are no error.
+  if (reason.find("authentication is not enabled") != std::string::npos) return EtcdResult::kOk;
   reason = endpoint() + ": " + reason;
   return IsAuthenticationRefusal(reason) ? EtcdResult::kRefused : EtcdResult::kRetry;
 }

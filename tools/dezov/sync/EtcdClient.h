@@ -55,7 +55,8 @@ class EtcdClient {
   void NextEndpoint();
   std::size_t EndpointCount() const { return options_.endpoints.size(); }
 
-  // Gets a new token from the member in use, when a user is set.
+  // Gets a new token from the member in use, when a user is set (none, and
+  // kOk, while the cluster has authentication turned off).
   EtcdResult Authenticate(std::string& reason);
   // Reads key (every key up to rangeEnd when not "") at the current revision.
   EtcdResult Range(const std::string& key, const std::string& rangeEnd, RangeAnswer& answer,

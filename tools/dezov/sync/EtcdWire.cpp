@@ -247,8 +247,7 @@ bool ParseAuthenticate(const std::string& body, std::string& token, std::string&
 
 bool IsAuthenticationRefusal(const std::string& reason) {
   return reason.find("authentication failed") != std::string::npos ||
-         reason.find("user name is empty") != std::string::npos ||
-         reason.find("authentication is not enabled") != std::string::npos;
+         reason.find("user name is empty") != std::string::npos;
 }
 
 }  // namespace sync
