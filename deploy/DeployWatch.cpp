@@ -20,7 +20,7 @@
 #include <utility>
 
 #include "../include/XmlIni.h"
-#include "../platform/FileLock.h"
+#include "../platform/FileStamp.h"
 #include "../platform/FileWatch.h"
 #include "../platform/Platform.h"
 

@@ -5,8 +5,9 @@
 #include <string>
 
 #include "../include/KdIni.h"
-#include "../platform/FileLock.h"
+#include "../platform/FileRead.h"
 #include "../platform/Platform.h"
+#include "../platform/SaveProtocol.h"
 #include "../text/TextUtil.h"
 #include "IniParser.h"
 #include "IniStoreState.h"

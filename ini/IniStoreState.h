@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../platform/FileLock.h"
+#include "../platform/FileStamp.h"
 #include "IniNameIndex.h"
 
 namespace dezov {

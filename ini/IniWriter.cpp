@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "../include/KdIni.h"
-#include "../platform/FileLock.h"
 #include "../platform/Platform.h"
+#include "../platform/SaveProtocol.h"
 #include "IniParser.h"
 #include "IniStoreState.h"
 

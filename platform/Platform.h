@@ -4,16 +4,12 @@
 #ifndef DEZOV20_PLATFORM_PLATFORM_H
 #define DEZOV20_PLATFORM_PLATFORM_H
 
-#include <functional>
 #include <string>
-#include <string_view>
 
 #include "Status.h"
 
 namespace dezov {
 namespace platform {
-
-struct FileStamp;
 
 // The process's current directory.
 Status CurrentDirectory(std::string& directory);
@@ -24,8 +20,31 @@ char PathSeparator();
 // directory + native separator + name (nothing is added or removed otherwise).
 std::string JoinDirectory(const std::string& directory, const std::string& name);
 
-// True when something exists at path.
+// The directory part of path ("." when there is none), to open, list or flush.
+std::string DirectoryOf(const std::string& path);
+
+// The last part of path: the name within its directory.
+std::string NameOf(const std::string& path);
+
+// path with its last part replaced by name: a file beside it.
+std::string SiblingPath(const std::string& path, const std::string& name);
+
+// Whether path names a file without reference to the current directory.
+bool IsAbsolutePath(const std::string& path);
+
+// True when something exists at path (symbolic links followed).
 bool FileExists(const std::string& path);
+
+// Whether files carry POSIX owners and permission bits that a save keeps
+// (false on Windows, where a replaced file keeps its security by itself).
+bool FilesCarryPosixModes();
+
+// The calling process's id, as it appears in the names of its temporary files.
+long CurrentProcessId();
+
+// The effective user id whose temporary files a save may clean up; -1 where
+// files have no such owner (Windows).
+long CurrentUserId();
 
 // Text of string id `id` in the host program's string table. False when the
 // table has no block for the id (text untouched); true otherwise, with text
@@ -49,34 +68,6 @@ bool DestroyAtThreadExit(void* object, void (*destroy)(void* object));
 // Whether files this library creates anew end their lines with CR LF (the
 // platform's text convention) rather than LF.
 bool NewFilesUseCrLf();
-
-// Reads the whole file into data (left untouched on failure). stamp, when
-// given, receives the stamp of the file the bytes were read from, taken before
-// reading, so that a change during the read shows as a change.
-Status ReadWholeFile(const std::string& path, std::string& data, FileStamp* stamp = nullptr);
-
-// Reads the file from start to end, handing each piece read to consume, so
-// that a caller that parses as it reads never holds the file whole. stamp is
-// as for ReadWholeFile. A failure part way comes after some pieces were handed
-// over; the caller discards what it built from them.
-Status ReadFilePieces(const std::string& path,
-                      const std::function<void(std::string_view piece)>& consume,
-                      FileStamp* stamp = nullptr);
-
-// Creates an empty file at path when nothing exists there; ok() when a file is
-// there afterwards.
-Status CreateEmptyFile(const std::string& path);
-
-// Replaces the file at path (following symbolic links) with data, atomically:
-// a temporary file in the same directory, flushed and renamed over the target,
-// keeping the target's permissions (the temporary file never has wider ones,
-// and on Linux has no name until it is complete). Where no new file may be
-// created beside a writable target, rewrites the target in place, which is not
-// crash-safe. On failure leaves no temporary file and (except for a failure
-// part way through an in-place rewrite) the old file as it was. Takes no lock:
-// files that others save too are written with SaveLocked (FileLock.h).
-Status ReplaceFileContents(const std::string& path, const std::string& data,
-                           FileStamp* written = nullptr);
 
 }  // namespace platform
 }  // namespace dezov

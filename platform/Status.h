@@ -31,6 +31,8 @@ class Status {
   bool IsLocked() const { return code_ == Code::kLocked; }
   // The message alone; empty for success.
   const std::string& message() const { return message_; }
+  // The same code with another message.
+  Status WithMessage(std::string message) const { return Status(code_, std::move(message)); }
 
  private:
   Status(Code code, std::string message) : code_(code), message_(std::move(message)) {}
@@ -45,6 +47,18 @@ namespace platform {
 // the code derived from the OS error number (missing file: NotFound; name taken:
 // AlreadyExists; lock held: Locked; anything else: IOError). Each platform implements it once.
 Status OsError(const char* what, const std::string& path, int osError);
+
+// What the portable code tells apart in the OS error numbers FileSystem
+// returns; each platform implements these once, beside OsError.
+bool IsInterrupted(int osError);   // a call cut short by a signal, to be made again
+bool IsLockBusy(int osError);      // TryLock failed only for now: wait and try again
+bool IsMissing(int osError);       // nothing at that path
+bool IsNameTaken(int osError);     // a new name exists already
+bool IsRefused(int osError);       // not permitted (permissions, a sticky directory)
+bool IsUnsupported(int osError);   // the system or file system has no such call
+// Opening a lock file failed only for now (Windows: one being deleted); never on POSIX.
+bool IsLockFileBusy(int osError);
+int NoProgressError();             // what a write that writes nothing reports
 
 }  // namespace platform
 }  // namespace dezov

@@ -21,7 +21,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "../platform/FileLock.h"
+#include "../platform/FileStamp.h"
 #include "../text/TextUtil.h"
 #include "GbkCodec.h"
 #include "XmlChangeLog.h"

@@ -8,8 +8,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "../platform/FileLock.h"
+#include "../platform/FileRead.h"
 #include "../platform/Platform.h"
+#include "../platform/SaveProtocol.h"
 #include "../text/Numbers.h"
 #include "../text/TextUtil.h"
 #include "XmlChangeLog.h"

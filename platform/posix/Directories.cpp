@@ -1,4 +1,4 @@
-#include <sys/stat.h>
+// Current directory and the parts of paths on POSIX systems.
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,14 +24,30 @@ char PathSeparator() { return '/'; }
 
 bool NewFilesUseCrLf() { return false; }
 
+bool FilesCarryPosixModes() { return true; }
+
 std::string JoinDirectory(const std::string& directory, const std::string& name) {
   return directory + PathSeparator() + name;
 }
 
-bool FileExists(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0;
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
 }
+
+std::string NameOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string SiblingPath(const std::string& path, const std::string& name) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? name : path.substr(0, slash + 1) + name;
+}
+
+bool IsAbsolutePath(const std::string& path) { return !path.empty() && path[0] == '/'; }
 
 }  // namespace platform
 }  // namespace dezov

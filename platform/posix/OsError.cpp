@@ -2,7 +2,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "../FileInternals.h"
+#include "../Status.h"
 
 namespace dezov {
 namespace platform {
@@ -31,6 +31,20 @@ bool IsInterrupted(int osError) { return osError == EINTR; }
 bool IsLockBusy(int osError) {
   return osError == EWOULDBLOCK || osError == EAGAIN || osError == EINTR;
 }
+
+bool IsMissing(int osError) { return osError == ENOENT; }
+
+bool IsNameTaken(int osError) { return osError == EEXIST; }
+
+bool IsRefused(int osError) { return osError == EACCES || osError == EPERM; }
+
+// EISDIR and EINVAL: kernels and file systems without unnamed temporary files.
+bool IsUnsupported(int osError) {
+  return osError == EOPNOTSUPP || osError == ENOTSUP || osError == ENOSYS || osError == EISDIR ||
+         osError == EINVAL;
+}
+
+bool IsLockFileBusy(int) { return false; }
 
 int NoProgressError() { return EIO; }
 

@@ -1,7 +1,7 @@
 // Status from a GetLastError() value, and the values the portable code tells apart.
 #include <windows.h>
 
-#include "../FileInternals.h"
+#include "../Status.h"
 
 namespace dezov {
 namespace platform {
@@ -34,8 +34,30 @@ Status OsError(const char* what, const std::string& path, int osError) {
 // Windows calls are never interrupted by signals.
 bool IsInterrupted(int) { return false; }
 
+// A file another program holds open without sharing counts as held too.
 bool IsLockBusy(int osError) {
-  return osError == ERROR_LOCK_VIOLATION || osError == ERROR_IO_PENDING;
+  return osError == ERROR_LOCK_VIOLATION || osError == ERROR_IO_PENDING ||
+         osError == ERROR_SHARING_VIOLATION;
+}
+
+bool IsMissing(int osError) {
+  return osError == ERROR_FILE_NOT_FOUND || osError == ERROR_PATH_NOT_FOUND;
+}
+
+bool IsNameTaken(int osError) {
+  return osError == ERROR_FILE_EXISTS || osError == ERROR_ALREADY_EXISTS;
+}
+
+bool IsRefused(int osError) { return osError == ERROR_ACCESS_DENIED; }
+
+bool IsUnsupported(int osError) {
+  return osError == ERROR_NOT_SUPPORTED || osError == ERROR_INVALID_FUNCTION;
+}
+
+// A lock file whose last handle is being closed refuses new openers for a
+// moment (it is being deleted), as a held one may refuse to be shared.
+bool IsLockFileBusy(int osError) {
+  return osError == ERROR_ACCESS_DENIED || osError == ERROR_SHARING_VIOLATION;
 }
 
 int NoProgressError() { return ERROR_WRITE_FAULT; }

@@ -18,7 +18,7 @@ class TempDir {
   const std::string& path() const { return path_; }
   // path() joined with name.
   std::string File(const std::string& name) const;
-  // Number of entries in the directory, the save locks (".NAME.lock") aside.
+  // Number of entries in the directory (a save leaves no lock file).
   int EntryCount() const;
 
  private:

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/FileLock.h"
+#include "platform/SaveProtocol.h"
 #include "support/TestFiles.h"
 #include "tool/ToolFixture.h"
 

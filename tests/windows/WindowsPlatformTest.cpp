@@ -9,7 +9,9 @@
 #include <string>
 
 #include "HostStrings.h"
+#include "PutFile.h"
 #include "XmlIni.h"
+#include "platform/FileRead.h"
 #include "platform/Platform.h"
 #include "support/TestFiles.h"
 #include "text/TextUtil.h"
@@ -88,9 +90,7 @@ TEST(WindowsStringTable, StoreOpensTheFileTheTableNamesInTheCurrentDirectory) {
 class WindowsReplaceTest : public ::testing::Test {
  protected:
   bool Replace(const std::string& data) {
-    const dezov::Status status = dezov::platform::ReplaceFileContents(path, data);
-    error = status.message();
-    return status.ok();
+    return dezov::PutFileBytes(path, data, {}, error);
   }
   TempDir dir;
   std::string path = dir.File("target.txt");
@@ -126,10 +126,10 @@ TEST_F(WindowsReplaceTest, RefusalsKeepTheOldFileAndLeaveNoTemporaryFile) {
 
   const std::string sub = dir.File("sub");
   ASSERT_TRUE(::CreateDirectoryA(sub.c_str(), nullptr));
-  EXPECT_FALSE(dezov::platform::ReplaceFileContents(sub, "new").ok());
-  const dezov::Status noFolder = dezov::platform::ReplaceFileContents(dir.File("none\\x.txt"), "new");
-  EXPECT_FALSE(noFolder.ok());
-  EXPECT_FALSE(noFolder.message().empty());
+  std::string reason;
+  EXPECT_FALSE(dezov::PutFileBytes(sub, "new", {}, reason));
+  EXPECT_FALSE(dezov::PutFileBytes(dir.File("none\\x.txt"), "new", {}, reason));
+  EXPECT_FALSE(reason.empty());
   EXPECT_EQ(dir.EntryCount(), 2);
 
   std::string data = "kept";

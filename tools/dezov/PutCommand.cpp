@@ -19,7 +19,7 @@
 #include "Session.h"
 #include "ToolError.h"
 #include "XmlIni.h"
-#include "platform/FileLock.h"
+#include "platform/SaveProtocol.h"
 #include "platform/StandardInput.h"
 
 namespace dezov {
