@@ -208,8 +208,7 @@ check_histories() {
 }
 
 # Folder $1 holds exactly the files named in the other arguments, each equal to
-# $work/expect/<name>, and no other file but the save locks (.NAME.lock) of
-# files the agent wrote, which stay, as every save's do.
+# $work/expect/<name>: no temporary file and no save lock is left.
 check_folder() {
   local folder=$1
   shift
@@ -221,7 +220,6 @@ check_folder() {
     [ -e "$path" ] || continue
     name=${path##*/}
     case " $* " in *" $name "*) continue ;; esac
-    case "$name" in .*.lock) [ -e "$work/expect/${name:1:-5}" ] && continue ;; esac
     fail "$folder holds $name"
   done
 }
