@@ -31,6 +31,9 @@ constexpr int kLastBackoffMs = 5000;
 constexpr int kPollMs = 1000;
 constexpr int kFirstRetryMs = 1000;  // failed writes: tried again after 1 s, doubling up to 30 s
 constexpr int kLastRetryMs = 30000;
+// A member reports progress every 10 minutes by default; one silent for 15 is
+// taken for stuck (a stopped process keeps its connections open).
+constexpr auto kSilenceLimit = std::chrono::minutes(15);
 
 // The next pause before reconnecting: doubling from 100 ms to 5 s, each drawn
 // from its upper half so that agents cut off together do not return together.
@@ -241,9 +244,12 @@ EtcdResult SyncAgent::Follow(bool& readAgain, std::string& reason) {
   const SyncTarget& target = settings_.target;
   EtcdWatch watch = client_.Watch(target.key(), target.RangeEnd(), state_.applied() + 1);
   auto lastRetry = std::chrono::steady_clock::now();
+  auto lastWord = lastRetry;
   for (;;) {
     std::vector<WatchMessage> messages;
     const EtcdResult result = watch.Next(kPollMs, messages, reason);
+    const auto now = std::chrono::steady_clock::now();
+    if (!messages.empty()) lastWord = now;
     for (const WatchMessage& message : messages) {
       switch (message.kind) {
         case WatchMessage::kCreated:
@@ -270,7 +276,10 @@ EtcdResult SyncAgent::Follow(bool& readAgain, std::string& reason) {
       }
     }
     if (result != EtcdResult::kOk) return result;
-    const auto now = std::chrono::steady_clock::now();
+    if (now - lastWord > kSilenceLimit) {
+      reason = client_.endpoint() + " sent nothing for 15 minutes";
+      return EtcdResult::kRetry;
+    }
     if (state_.Retries().empty()) {
       retryMs_ = kFirstRetryMs;
     } else if (now - lastRetry >= std::chrono::milliseconds(retryMs_)) {
