@@ -57,8 +57,10 @@ endpoint, key, name, changes, label = sys.argv[1], sys.argv[2], sys.argv[3], int
 folders = sys.argv[6:]
 libc = ctypes.CDLL(None, use_errno=True)
 fd = libc.inotify_init1(os.O_NONBLOCK)
-IN_CLOSE_WRITE, IN_MOVED_TO = 0x8, 0x80
-watches = {libc.inotify_add_watch(fd, f.encode(), IN_CLOSE_WRITE | IN_MOVED_TO): f for f in folders}
+# A file appears by rename (IN_MOVED_TO) or, when new, by a link (IN_CREATE).
+IN_CLOSE_WRITE, IN_MOVED_TO, IN_CREATE = 0x8, 0x80, 0x100
+watches = {libc.inotify_add_watch(fd, f.encode(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE): f
+           for f in folders}
 
 def put(value):
     body = json.dumps({"key": base64.b64encode(key.encode()).decode(),
@@ -141,7 +143,7 @@ start_hosts() {
     mkdir -p "$folder"
     folders+=("$folder")
     if [ "$kind" = sync ]; then
-      setsid "$dezov" sync --endpoints "$endpoint" "$key" "$folder/app.ini" 2>/dev/null &
+      setsid "$dezov" sync --endpoints "$endpoint" "$key" "$folder/app.ini" 2>>"$work/$kind-$count.log" &
     else
       # The old recipe, as a host ran it.
       DEZOV="$dezov" KEY="$key" FILE="$folder/app.ini" ENDPOINT="$endpoint" setsid bash -c '
@@ -169,7 +171,8 @@ for count in $agent_counts; do
     key="/bench/$kind-$count/app.ini"
     start_hosts "$kind" "$count" "$key"
     label=$([ "$kind" = sync ] && echo "dezov sync" || echo "etcdctl watch|get|dezov put")
-    python3 "$work/measure.py" "$endpoint" "$key" app.ini "$n" "$label" "${folders[@]}"
+    python3 "$work/measure.py" "$endpoint" "$key" app.ini "$n" "$label" "${folders[@]}" ||
+      { tail -n 20 "$work/$kind-$count.log" >&2; exit 1; }
     resources "$label" "$count" "${hosts[@]}"
     stop_hosts
   done
