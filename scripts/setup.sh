@@ -4,7 +4,8 @@
 # Usage: scripts/setup.sh [extra package ...]
 set -euo pipefail
 packages=(g++ make cmake pkg-config libxerces-c-dev libgtest-dev libgmock-dev libcli11-dev
-          pybind11-dev python3-dev python3-pytest etcd-server etcd-client locales "$@")
+          libcurl4-openssl-dev nlohmann-json3-dev
+          pybind11-dev python3-dev python3-pytest etcd-server etcd-client locales curl "$@")
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo
 missing=()

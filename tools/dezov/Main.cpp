@@ -16,6 +16,9 @@
 #include "Session.h"
 #include "ToolError.h"
 #include "Transcoder.h"
+#ifdef DEZOV_WITH_SYNC
+#include "sync/SyncCommand.h"
+#endif
 
 #ifndef DEZOV_VERSION
 #define DEZOV_VERSION "unknown"
@@ -91,6 +94,9 @@ int main(int argc, char** argv) {
   AddDeployCommands(app, session);
   AddDemoCommand(app, session);
   AddPutCommand(app, session);
+#ifdef DEZOV_WITH_SYNC
+  AddSyncCommand(app, session);
+#endif
 
   try {
     app.parse(argc, argv);
