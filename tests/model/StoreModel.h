@@ -19,10 +19,10 @@ struct RunOptions {
   // same time included); otherwise in this process, one after the other,
   // and a killed save either completes (even arg) or never starts.
   bool processes = true;
-  // Steps that would meet the faults being mended now are left out, so that
-  // a search sees past them: INI values cut at "//", XML changes by
-  // position, INI opens whose save first must fail, and INI lists
-  // reordered directly.
+  // Leaves out the steps that meet the faults the regression table keeps, so
+  // that a search looks past them while they are open: INI values with "//"
+  // after their first character, XML changes by position, INI opens whose
+  // save first must fail, and INI lists reordered directly.
   bool avoidKnownFaults = false;
 };
 
