@@ -10,7 +10,8 @@
 # so it gets fewer changes with 200 hosts (OLD_CHANGES_200).
 #
 # Usage: bench/fleet_bench.sh [DEZOV]  (default: a Release build in build-bench-fleet)
-# Environment: CHANGES (200), OLD_CHANGES_200 (20), AGENTS ("20 200"), IDLE_SECONDS (10).
+# Environment: CHANGES (200), OLD_CHANGES_200 (20), AGENTS ("20 200"), IDLE_SECONDS (10),
+# KINDS ("sync recipe").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 changes=${CHANGES:-200}
@@ -84,24 +85,40 @@ def drain(deadline, pending, seen):
                 pending.discard(folder)
                 seen.append(at)
 
-all_agents, each_agent = [], []
+# Warm-up: puts until every host has written the file once (a host that was
+# not watching yet when a put came misses it, as it would in production).
+waiting = set(folders)
+for attempt in range(30):
+    put(b"[bench]\nwarm-up=%d\n" % attempt)
+    drain(time.monotonic() + 10, waiting, [])
+    if not waiting:
+        break
+if waiting:
+    sys.exit("%s: %d hosts never wrote the file" % (label, len(waiting)))
+drain(time.monotonic() + 1, set(), [])  # late events of the warm-up
+
+all_agents, each_agent, missed = [], [], 0
 for i in range(changes):
     pending, seen = set(folders), []
     start = time.monotonic()
     put(b"[bench]\nchange=%d\n" % i)
-    drain(start + 60, pending, seen)
-    if pending:
-        sys.exit("%s: change %d did not reach %d folders within 60 s" % (label, i, len(pending)))
+    drain(start + 30, pending, seen)
     each_agent += [t - start for t in seen]
-    all_agents.append(max(seen) - start)
+    if pending:  # some host lost this change (the next one may reach it)
+        missed += 1
+    else:
+        all_agents.append(max(seen) - start)
     drain(time.monotonic() + 0.005, set(), [])  # late events of this change
 
 def pct(values, p):
+    if not values:
+        return float("nan")
     values = sorted(values)
     return values[min(len(values) - 1, int(round(p / 100.0 * (len(values) - 1))))] * 1000
-print("%-28s %4d agents %4d changes  every agent: p50 %7.1f ms  p99 %7.1f ms   one agent: p50 %7.1f ms  p99 %7.1f ms"
+print("%-28s %4d agents %4d changes  every agent: p50 %7.1f ms  p99 %7.1f ms   one agent: p50 %7.1f ms  p99 %7.1f ms%s"
       % (label, len(folders), changes, pct(all_agents, 50), pct(all_agents, 99),
-         pct(each_agent, 50), pct(each_agent, 99)))
+         pct(each_agent, 50), pct(each_agent, 99),
+         "   %d changes missed by some host within 30 s" % missed if missed else ""))
 EOF
 
 # Memory (RSS, KiB) of the processes in the groups given, and their CPU time (ticks).
@@ -150,12 +167,11 @@ start_hosts() {
         etcdctl --endpoints "$ENDPOINT" watch "$KEY" | while read -r line; do
           [ "$line" = PUT ] || continue
           etcdctl --endpoints "$ENDPOINT" get "$KEY" --print-value-only | "$DEZOV" put "$FILE"
-        done' 2>/dev/null &
+        done' 2>>"$work/$kind-$count.log" &
     fi
     hosts+=("$!")
     pids+=("$!")
   done
-  sleep 2
 }
 stop_hosts() {
   for pid in "${hosts[@]}"; do kill -TERM -- "-$pid" 2>/dev/null || true; done
@@ -165,7 +181,7 @@ stop_hosts() {
 
 echo "etcd $(etcd --version | sed -n 's/^etcd Version: //p') on 127.0.0.1, $(nproc) cores; files in $(df -P "$work" | awk 'NR == 2 { print $1 }')"
 for count in $agent_counts; do
-  for kind in sync recipe; do
+  for kind in ${KINDS:-sync recipe}; do
     n=$changes
     [ "$kind" = recipe ] && [ "$count" -ge 200 ] && n=$old_changes_200
     key="/bench/$kind-$count/app.ini"
@@ -173,6 +189,9 @@ for count in $agent_counts; do
     label=$([ "$kind" = sync ] && echo "dezov sync" || echo "etcdctl watch|get|dezov put")
     python3 "$work/measure.py" "$endpoint" "$key" app.ini "$n" "$label" "${folders[@]}" ||
       { tail -n 20 "$work/$kind-$count.log" >&2; exit 1; }
+    if [ "$kind" = recipe ] && grep -q "standard input is empty" "$work/$kind-$count.log"; then
+      echo "  (etcdctl get timed out on some hosts: dezov put refused the empty input, the change was lost there)"
+    fi
     resources "$label" "$count" "${hosts[@]}"
     stop_hosts
   done
