@@ -14,13 +14,7 @@ if(TARGET dezov)
   list(APPEND CPACK_COMPONENTS_ALL tool)
 endif()
 if(TARGET dezov_python)
-  if(CMAKE_VERSION VERSION_LESS 3.21 AND NOT WIN32)
-    # The package's Python folder is chosen when CPack installs, from a
-    # variable CPack passes from 3.21 on.
-    message(STATUS "CMake ${CMAKE_VERSION} is older than 3.21: no python3-dezov20 package")
-  else()
-    list(APPEND CPACK_COMPONENTS_ALL python)
-  endif()
+  list(APPEND CPACK_COMPONENTS_ALL python)
 endif()
 
 if(WIN32)
@@ -96,9 +90,14 @@ if(dezov20_configs)
     COMPONENT tool)
 endif()
 
+if(CMAKE_VERSION VERSION_LESS 3.21)
+  message(STATUS "CMake ${CMAKE_VERSION}: the Debian packages need CMake 3.21 or newer")
+  return()
+endif()
 set(CPACK_GENERATOR DEB)
 # The packages install below /usr; CPack stages that in a folder of its own,
-# so the install rules that depend on the prefix learn it from this variable.
+# so the install rules that depend on the prefix (the Python package's and the
+# configuration's folders) learn it from this variable (CMake 3.21 or newer).
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_CUSTOM_INSTALL_VARIABLES DEZOV20_PACKAGE_PREFIX=${CPACK_PACKAGING_INSTALL_PREFIX})
 set(CPACK_DEB_COMPONENT_INSTALL ON)
@@ -163,7 +162,7 @@ if(dezov20_configs)
     get_filename_component(name ${file} NAME)
     string(APPEND conffiles "/etc/${DEZOV20_CONFIG_SUBDIR}/${name}\n")
   endforeach()
-  file(WRITE ${PROJECT_BINARY_DIR}/packaging/tool/conffiles ${conffiles})
+  file(WRITE ${PROJECT_BINARY_DIR}/packaging/tool/conffiles "${conffiles}")
   list(APPEND CPACK_DEBIAN_TOOL_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/packaging/tool/conffiles)
 endif()
 if(dezov20_units)
@@ -224,15 +223,15 @@ foreach(component ${CPACK_COMPONENTS_ALL})
     DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME}
     COMPONENT ${component} EXCLUDE_FROM_ALL)
   # The remarks for every package, then a package's own (packaging/NAME.lintian-overrides).
-  set(package ${CPACK_DEBIAN_${upper}_PACKAGE_NAME})
+  set(dezov20_package ${CPACK_DEBIAN_${upper}_PACKAGE_NAME})
   file(READ ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides overrides)
-  set(own ${PROJECT_SOURCE_DIR}/packaging/${package}.lintian-overrides)
+  set(own ${PROJECT_SOURCE_DIR}/packaging/${dezov20_package}.lintian-overrides)
   if(EXISTS ${own})
     file(READ ${own} own_overrides)
-    string(APPEND overrides ${own_overrides})
+    string(APPEND overrides "${own_overrides}")
   endif()
-  file(WRITE ${PROJECT_BINARY_DIR}/packaging/overrides/${package} ${overrides})
-  install(FILES ${PROJECT_BINARY_DIR}/packaging/overrides/${package}
+  file(WRITE ${PROJECT_BINARY_DIR}/packaging/overrides/${dezov20_package} "${overrides}")
+  install(FILES ${PROJECT_BINARY_DIR}/packaging/overrides/${dezov20_package}
     DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
     COMPONENT ${component} EXCLUDE_FROM_ALL)
 endforeach()
