@@ -22,21 +22,34 @@ debs=("$BUILD"/*.deb)
 [ -e "${debs[0]}" ] || fail "no .deb in $BUILD (make package-deb BUILD=$BUILD)"
 packages=()
 for deb in "${debs[@]}"; do packages+=("$(dpkg-deb -f "$deb" Package)"); done
-for package in "${packages[@]}"; do
-  if dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null | grep -v '^not-installed$' >/dev/null; then
-    fail "$package is on this machine already; the check would remove it"
-  fi
-done
 
 WORK=$(mktemp -d)
 installed=false
+# The packages dpkg still knows (installed, or their configuration files kept).
+known() {
+  for package in "${packages[@]}"; do
+    if dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null |
+        grep -v '^not-installed$' >/dev/null; then
+      echo "$package"
+    fi
+  done
+}
+# On failure the packages go again, and so does whatever they left: paths the
+# machine did not have before (deepest first).
 cleanup() {
   if $installed; then
-    DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq "${packages[@]}" >/dev/null 2>&1 || true
+    dpkg --purge "${packages[@]}" >/dev/null 2>&1 || true
+    if [ -s "$WORK/new-paths" ]; then
+      sort -r "$WORK/new-paths" | while IFS= read -r path; do
+        [ -n "$path" ] && [ "$path" != / ] && rm -rf -- "$path"
+      done
+    fi
   fi
   rm -rf "$WORK"
 }
 trap cleanup EXIT
+already=$(known)
+[ -z "$already" ] || fail "already on this machine: $already; the check would remove it"
 apt_get() { DEBIAN_FRONTEND=noninteractive apt-get -y -qq -o Dpkg::Use-Pty=0 "$@" >"$WORK/apt.log" 2>&1 ||
   { cat "$WORK/apt.log"; fail "apt-get $1 failed"; }; }
 
@@ -81,13 +94,12 @@ left=$(present "$WORK/new-paths" outside-etc)
 ldconfig -p | grep 'libDeZov20\.so' >/dev/null && fail "the linker cache still names libDeZov20 after removal"
 echo "[apt] removed: nothing left outside /etc"
 
-apt_get purge "${packages[@]}"
-installed=false
+# Those with configuration files left are purged (apt knows no others now).
+mapfile -t kept < <(known)
+[ ${#kept[@]} -eq 0 ] || apt_get purge "${kept[@]}"
 left=$(present "$WORK/new-paths")
 [ -z "$left" ] || fail "apt-get purge left behind: $left"
-for package in "${packages[@]}"; do
-  if dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null | grep -v '^not-installed$' >/dev/null; then
-    fail "$package is still known to dpkg after purging"
-  fi
-done
+left=$(known)
+[ -z "$left" ] || fail "dpkg still knows $left after purging"
+installed=false
 echo "[apt] purged: nothing left of $(wc -l <"$WORK/new-paths") packaged paths"
