@@ -34,12 +34,14 @@ windows:
 # hold.
 package: package-deb windows
 
-# The packages install under /usr, where Debian's python3 reads
-# lib/python3/dist-packages.
+# Their dates (files, changelog) are the last commit's, SOURCE_DATE_EPOCH,
+# unless given: the same commit gives the same packages, byte for byte
+# (scripts/repro-check.sh). The build folder is configured again for the
+# changelog's date; nothing of the packages' stays in its cache.
 package-deb: build
 	bash scripts/setup.sh dpkg-dev file lintian
-	cmake $(BUILD) -DDEZOV20_PYTHON_INSTALL_DIR=lib/python3/dist-packages
-	cmake --build $(BUILD) --target package
+	export SOURCE_DATE_EPOCH=$${SOURCE_DATE_EPOCH:-$$(git log -1 --format=%ct 2>/dev/null || date +%s)}; \
+	cmake $(BUILD) >/dev/null && cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD)

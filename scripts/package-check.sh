@@ -3,14 +3,19 @@
 # build folder.
 #
 # Usage: scripts/package-check.sh deb BUILD   the Debian packages in BUILD:
-#          lintian; all of them unpacked (dpkg-deb -x) into an empty root; the
-#          install consumer built against that root with find_package and with
-#          pkg-config, and run; dezov demo run from the root; the Python
-#          package imported from the root by the python3 it depends on.
+#          lintian; all of them unpacked (dpkg-deb -x) into an empty root; no
+#          file there names the build or the source folder; the install
+#          consumer built against that root with find_package and with
+#          pkg-config (headers by name and by folder), and run; dezov demo run
+#          from the root finds the example installed with it; the Python
+#          package imported from the root by the python3 it depends on; and
+#          `cmake --install BUILD` puts the Python package where the python3
+#          of the prefix installed to looks, for /usr and /usr/local.
 #        scripts/package-check.sh zip BUILD   the Windows zip in BUILD:
 #          unpacked into an empty folder; its programs import only system DLLs;
 #          the consumer built against it (mingw-w64) and run beside dezov.exe
-#          under Wine with nothing else on the DLL search path; dezov.exe demo.
+#          under Wine with nothing else on the DLL search path; dezov.exe demo;
+#          the licences' full texts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SOURCE=$PWD
@@ -34,6 +39,8 @@ check_deb() {
   lintian --fail-on error,warning "${debs[@]}" 2>&1 | { grep -v 'root privileges' || true; }
   echo "[package] lintian: no error or warning"
 
+  check_no_build_paths "$root"
+
   libdir=$(cd "$root/usr" && find . -name DeZov20.pc -printf '%h\n')
   libdir=${libdir#./}
   cmake -DSOURCE_DIR="$SOURCE" -DPREFIX="$root/usr" -DLIBDIR="${libdir%/pkgconfig}" \
@@ -51,8 +58,48 @@ check_deb() {
   mkdir "$WORK/empty"
   (cd "$WORK/empty" && "$root/usr/bin/dezov" demo) >"$WORK/demo.txt"
   expect_demo "$WORK/demo.txt" "dezov demo"
+  local example=$root/usr/share/doc/dezov/examples/deploy.xml
+  [ "$(head -n 1 "$WORK/demo.txt")" = "Deployments in $example (FILE):" ] ||
+    fail "dezov demo does not use the example installed with it ($example): $(head -n 1 "$WORK/demo.txt")"
   echo "[package] Debian packages: consumer (find_package, pkg-config) and dezov demo ok"
   check_python_deb "$root"
+  check_python_install_dir
+}
+
+# Neither the build folder nor the source folder it was made from may be named
+# in any packaged file, compressed ones (manual page, changelog) included.
+check_no_build_paths() {
+  local root=$1 source found=()
+  source=$(sed -n 's/^DeZov20_SOURCE_DIR:STATIC=//p' "$BUILD/CMakeCache.txt")
+  [ -n "$source" ] || fail "no source folder in $BUILD/CMakeCache.txt"
+  local paths=("$BUILD" "$(cd "$BUILD" && pwd -P)" "$source" "$(cd "$source" && pwd -P)")
+  local patterns=()
+  for path in "${paths[@]}"; do patterns+=(-e "$path"); done
+  mapfile -t found < <(grep -rlaF "${patterns[@]}" "$root" || true)
+  while IFS= read -r -d '' gz; do
+    zcat "$gz" | grep -qaF "${patterns[@]}" && found+=("$gz (compressed)")
+  done < <(find "$root" -name '*.gz' -print0)
+  [ ${#found[@]} -eq 0 ] ||
+    fail "packaged files name $BUILD or $source: ${found[*]#"$root"}"
+  echo "[package] no packaged file names the build folder or the source folder"
+}
+
+# `cmake --install` from the build folder that made the packages: the Python
+# package lands in a folder the python3 of that prefix searches, for the
+# packages' prefix and another one (installed below DESTDIR).
+check_python_install_dir() {
+  local python=/usr/bin/python3 prefix destdir init site
+  for prefix in /usr /usr/local; do
+    destdir=$WORK/destdir$prefix
+    DESTDIR=$destdir cmake --install "$BUILD" --prefix "$prefix" --component python >/dev/null
+    init=$(find "$destdir" -path '*/dezov/__init__.py' -print -quit)
+    [ -n "$init" ] || fail "cmake --install --prefix $prefix installed no Python package"
+    site=${init#"$destdir"}
+    site=${site%/dezov/__init__.py}
+    "$python" -c 'import sys; sys.exit(sys.argv[1] not in sys.path)' "$site" ||
+      fail "cmake --install --prefix $prefix put the Python package in $site, where $python does not look"
+    echo "[package] cmake --install --prefix $prefix: the Python package in $site"
+  done
 }
 
 # The Python package: its Depends, its files, and an import from the root
@@ -115,7 +162,7 @@ check_zip() {
   cmake --build "$WORK/consumer" >/dev/null
   # The pkg-config file leads into the unpacked folder wherever it lies.
   local pc="pkg-config DeZov20"
-  [ -f "$(PKG_CONFIG_LIBDIR=$top/lib/pkgconfig $pc --variable=includedir)/XmlIni.h" ] ||
+  [ -f "$(PKG_CONFIG_LIBDIR=$top/lib/pkgconfig $pc --variable=includedir)/DeZov20/XmlIni.h" ] ||
     fail "the zip's DeZov20.pc does not lead to the headers"
   [ -f "$(PKG_CONFIG_LIBDIR=$top/lib/pkgconfig $pc --variable=libdir)/libDeZov20.dll.a" ] ||
     fail "the zip's DeZov20.pc does not lead to the import library"
@@ -131,6 +178,19 @@ check_zip() {
   expect_demo "$WORK/demo.txt" "dezov.exe demo"
   /usr/lib/wine/wineserver64 -k 2>/dev/null || true
   echo "[package] Windows zip: consumer and dezov.exe demo ok under Wine"
+
+  # The licences in full: MIT, CLI11's BSD-3-Clause (in the copyright file),
+  # the Apache License 2.0 and Xerces-C's notice.
+  local licenses=$top/licenses
+  grep -q 'Permission is hereby granted' "$licenses/DeZov20-LICENSE.txt" ||
+    fail "the zip lacks DeZov20's licence"
+  grep -q 'University of Cincinnati' "$licenses/copyright.txt" &&
+    grep -q 'Neither the name of the copyright holder' "$licenses/copyright.txt" ||
+    fail "the zip's copyright.txt lacks CLI11's licence"
+  grep -q 'TERMS AND CONDITIONS FOR USE, REPRODUCTION, AND DISTRIBUTION' \
+    "$licenses/xerces-c-LICENSE.txt" || fail "the zip lacks the full Apache License 2.0"
+  [ -s "$licenses/xerces-c-NOTICE.txt" ] || fail "the zip lacks Xerces-C's NOTICE"
+  echo "[package] Windows zip: the licences' full texts"
 }
 
 case $MODE in

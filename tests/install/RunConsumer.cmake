@@ -23,9 +23,25 @@ if(BUILD_DIR)
   run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
 endif()
 set(consumer ${SOURCE_DIR}/tests/install/consumer)
+
+# Every installed header, each compiled alone by its folder's name
+# (<DeZov20/X.h>): a header that needs one not installed, or one included
+# before it, fails here. They are the source folder's headers, all of them.
+file(GLOB installed RELATIVE ${PREFIX}/include/DeZov20 ${PREFIX}/include/DeZov20/*.h)
+file(GLOB shipped RELATIVE ${SOURCE_DIR}/include ${SOURCE_DIR}/include/*.h)
+if(NOT installed STREQUAL shipped)
+  message(FATAL_ERROR "installed headers (${installed}) are not those of include/ (${shipped})")
+endif()
+set(header_sources)
+foreach(header ${installed})
+  string(MAKE_C_IDENTIFIER ${header} name)
+  file(WRITE ${WORK_DIR}/headers/${name}.cpp "#include <DeZov20/${header}>\n")
+  list(APPEND header_sources ${WORK_DIR}/headers/${name}.cpp)
+endforeach()
+
 run(${CMAKE_COMMAND} -S ${consumer} -B ${WORK_DIR}/build
     -DCMAKE_PREFIX_PATH=${PREFIX} -DCMAKE_FIND_USE_CMAKE_SYSTEM_PATH=OFF
-    -DCMAKE_BUILD_TYPE=Release)
+    -DCMAKE_BUILD_TYPE=Release "-DCONSUMER_EXTRA_SOURCES=${header_sources}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer ${WORK_DIR}/config.xml)
 message(STATUS "find_package: ${last_output}")
@@ -35,13 +51,13 @@ set(ENV{PKG_CONFIG_LIBDIR} ${PREFIX}/${LIBDIR}/pkgconfig)
 unset(ENV{PKG_CONFIG_PATH})
 find_program(PKG_CONFIG pkg-config REQUIRED)
 run(${PKG_CONFIG} --variable=includedir DeZov20)
-if(NOT EXISTS ${last_output}/XmlIni.h)
-  message(FATAL_ERROR "pkg-config's includedir has no XmlIni.h: ${last_output}")
+if(NOT EXISTS ${last_output}/DeZov20/XmlIni.h)
+  message(FATAL_ERROR "pkg-config's includedir has no DeZov20/XmlIni.h: ${last_output}")
 endif()
 run(${PKG_CONFIG} --cflags --libs DeZov20)
 separate_arguments(flags UNIX_COMMAND "${last_output}")
-run(${CXX} -std=c++17 ${consumer}/main.cpp ${flags} -Wl,-rpath,${PREFIX}/${LIBDIR}
-    -o ${WORK_DIR}/consumer-pkg-config)
-file(REMOVE ${WORK_DIR}/config.xml)
+run(${CXX} -std=c++17 ${consumer}/main.cpp ${consumer}/prefixed.cpp ${flags}
+    -Wl,-rpath,${PREFIX}/${LIBDIR} -o ${WORK_DIR}/consumer-pkg-config)
+file(REMOVE ${WORK_DIR}/config.xml ${WORK_DIR}/config.xml.ini)
 run(${WORK_DIR}/consumer-pkg-config ${WORK_DIR}/config.xml)
 message(STATUS "pkg-config: ${last_output}")

@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "Commands.h"
 #include "DeploymentTable.h"
@@ -18,8 +19,8 @@
 #include "XmlFile.h"
 #include "XmlIni.h"
 
-#ifndef DEZOV_SOURCE_DIR
-#define DEZOV_SOURCE_DIR "."
+#ifndef DEZOV_EXAMPLES_FROM_BINDIR
+#define DEZOV_EXAMPLES_FROM_BINDIR "../share/doc/dezov/examples"
 #endif
 
 namespace dezov {
@@ -63,12 +64,17 @@ class TemporaryExample {
   std::string file_;
 };
 
-// examples/deploy.xml below the current directory or the source tree, or "".
+// examples/deploy.xml below the current directory, else the copy installed
+// beside the program (found from the program's own place where the system
+// tells it, /proc on Linux), or "".
 std::string FindShippedExample() {
-  const std::string candidates[] = {"examples/deploy.xml",
-                                    std::string(DEZOV_SOURCE_DIR) + "/examples/deploy.xml"};
+  std::vector<std::string> candidates = {"examples/deploy.xml"};
+  std::error_code error;
+  const fs::path program = fs::read_symlink("/proc/self/exe", error);
+  if (!error)
+    candidates.push_back(
+        (program.parent_path() / DEZOV_EXAMPLES_FROM_BINDIR / "deploy.xml").lexically_normal().string());
   for (const auto& candidate : candidates) {
-    std::error_code error;
     if (fs::is_regular_file(candidate, error)) return candidate;
   }
   return std::string();
