@@ -159,8 +159,8 @@ class DEZOV20_API CKdIni {
 
   // Holds the name index, built on demand from the lists above: it follows
   // every change made through the member functions, and rebuilds itself when
-  // a list's length changed behind its back (a name changed in place is not
-  // noticed). Also the reason of the last refusal.
+  // a list's length or order changed behind its back (a name changed in place
+  // is not noticed). Also the reason of the last refusal.
   std::unique_ptr<dezov::IniStoreState> pState;
   bool bCrLfLines;     // lines end in CR LF in the file (else LF)
   bool bByteOrderMark; // the file starts with a UTF-8 byte-order mark

@@ -22,6 +22,8 @@ long ScanFor(const std::vector<Item*>& items, std::string_view name, std::size_t
 void NamePositionTable::Clear() {
   slots_.clear();
   slots_.shrink_to_fit();
+  members_.clear();
+  members_.shrink_to_fit();
   count_ = 0;
   built_ = false;
 }
@@ -31,6 +33,7 @@ void NamePositionTable::Build(const std::vector<Item*>& items, std::size_t capac
   std::size_t capacity = 8;
   while (capacity < 2 * capacityFor) capacity *= 2;  // at most half full
   slots_.assign(capacity, 0);
+  members_.assign(items.begin(), items.end());
   count_ = items.size();
   built_ = true;
   for (std::size_t i = 0; i < items.size(); ++i) Insert(items, static_cast<std::uint32_t>(i));
@@ -50,12 +53,21 @@ template <class Item>
 long NamePositionTable::Find(const std::vector<Item*>& items, std::string_view name) {
   if (items.size() > kMaxIndexed) return ScanFor(items, name);
   if (!built_ || count_ != items.size()) Build(items, items.size());
-  const std::size_t mask = slots_.size() - 1;
-  for (std::size_t slot = NameHash(name) & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
-    const std::size_t position = slots_[slot] - 1;
-    if (NamesEqual(items[position]->strName, name)) return static_cast<long>(position);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const std::size_t mask = slots_.size() - 1;
+    bool stale = false;
+    for (std::size_t slot = NameHash(name) & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+      const std::size_t position = slots_[slot] - 1;
+      if (items[position] != members_[position]) {
+        stale = true;  // the list was reordered behind the table's back
+        break;
+      }
+      if (NamesEqual(items[position]->strName, name)) return static_cast<long>(position);
+    }
+    if (!stale) return -1;
+    Build(items, items.size());
   }
-  return -1;
+  return ScanFor(items, name);
 }
 
 template <class Item>
@@ -65,6 +77,7 @@ void NamePositionTable::Appended(const std::vector<Item*>& items) {
     return;
   }
   count_ = items.size();
+  members_.push_back(items.back());
   if (2 * count_ > slots_.size())
     Build(items, count_);
   else
@@ -97,6 +110,7 @@ void NamePositionTable::Erased(const std::vector<Item*>& items, std::size_t posi
     return;
   }
   count_ = items.size();
+  if (position < members_.size()) members_.erase(members_.begin() + static_cast<std::ptrdiff_t>(position));
   const std::uint32_t removed = static_cast<std::uint32_t>(position + 1);
   const std::size_t mask = slots_.size() - 1;
   std::size_t found = slots_.size();

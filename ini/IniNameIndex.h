@@ -15,7 +15,9 @@ namespace dezov {
 
 // Maps a name (A-Z folded) to the position of its first occurrence in a list
 // of named items (anything with a strName). The table describes the list of
-// the length it last saw; a list of another length makes it rebuild itself.
+// the length it last saw; a list of another length makes it rebuild itself,
+// and so does an item found at another position than the table last saw it
+// (items reordered or replaced in the list directly).
 class NamePositionTable {
  public:
   // Position of the first item named name, or -1.
@@ -39,6 +41,7 @@ class NamePositionTable {
   void DeleteSlot(const std::vector<Item*>& items, std::size_t slot);
 
   std::vector<std::uint32_t> slots_;  // position + 1; 0 marks a free slot
+  std::vector<const void*> members_;  // the item at each position, as last seen
   std::size_t count_ = 0;             // length of the list described
   bool built_ = false;
 };

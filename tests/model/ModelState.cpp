@@ -291,6 +291,13 @@ XmlMergeM MergeXml(const Elems& disk, const XmlDocM& doc, IdSource& ids) {
         break;
       }
       case XmlChangeM::kAppend:
+        // The element appended to is found again by what it held: where
+        // another program changed its name's elements on the way down, the
+        // store may refuse the save as a conflict.
+        for (std::size_t depth = 1; depth < change.path.size(); ++depth) {
+          const Path parent(change.path.begin(), change.path.begin() + static_cast<std::ptrdiff_t>(depth));
+          if (Signature(diskNow, parent) != Signature(base, parent)) result.conflictAllowed = true;
+        }
         SetExact(AppendAt(result.merged, change.path, change.target, ids, change.created, created),
                  change.attr, change.value);
         break;

@@ -369,14 +369,15 @@ class Runner {
     if (options_.avoidKnownFaults && v.size() > 1 && v.find("//", 1) != std::string::npos) return;
     const bool got = ini_[op.store]->SetValue(op.section.c_str(), op.key.c_str(), v.c_str());
     const std::string call = "SetValue(" + Quote(op.section) + ", " + Quote(op.key) + ", " + Quote(v) + ")";
-    if (v.find_first_of("\r\n") != std::string::npos) {
+    if (TrimIni(v).find_first_of("\r\n") != std::string::npos) {
       if (got) Diverge("ini-set", call + " returned true for a value with a line break");
       return;
     }
-    if (v.size() > 1 && v.find("//", 1) != std::string::npos) {
+    const std::string held = TrimIni(v);
+    if (held.size() > 1 && held.find("//", 1) != std::string::npos) {
       if (got)
         Diverge("ini-set-cut", call + " returned true, but a key line cuts its value at that \"//\": "
-                               "it reads back as " + Quote(IniReadBack(v)));
+                               "it reads back as " + Quote(IniReadBack(held)));
       return;
     }
     const bool outerBlank = !v.empty() && (IsIniSpace(v.front()) || IsIniSpace(v.back()));
@@ -384,8 +385,10 @@ class Runner {
       if (outerBlank) return;  // refusing a value that reads back trimmed is allowed too
       Diverge("ini-set", call + " returned false");
     }
+    // A value with outer blanks is either refused or held trimmed, as a
+    // later read gives it.
     IniStoreM& m = iniM_[op.store];
-    m.doc.Set(op.section, op.key, v);
+    m.doc.Set(op.section, op.key, held);
     m.modified = true;
   }
 
