@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Entry points. `make demo` and `make test` work on a fresh Debian 12 machine:
 # both install what is missing first.
 BUILD ?= build

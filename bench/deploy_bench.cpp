@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The deployment resolver: loading a description of the largest size the loader
 // reads (99 deployments x 299 domains, every value read through the XML store),
 // and single trade and history lookups on the small worked description.

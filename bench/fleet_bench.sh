@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The sync agent beside the old shell recipe, in one run, on a one-member etcd
 # on 127.0.0.1: the time from a put to the file replaced on every agent (p50
 # and p99 over the changes, each put once the previous one reached every

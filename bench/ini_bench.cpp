@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The INI store against SimpleIni (and inih for reading) on a generated file
 // of 1,000 sections x 100 keys with comment lines (about 4 MB): Open, a
 // GetValue of every key, and SetValue + WriteFile. Each benchmark checks that

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Peer libraries the benchmarks compare against (Debian packages).
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(PEER_SIMPLEINI IMPORTED_TARGET simpleini)

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Prints the benchmark results as one table of pairs: ours, the peer's, ratio.
 
 Benchmarks are named BM_<Work>_<Side>; the side DeZov20 (or KdIni) is ours and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A 2 KB save of a file nobody else changed: the locked save with its check
 // of the file on disk (SaveLocked) against the replacement that does not look
 // at the file first (PutFileBytes, under the same lock) and against QSettings::sync() of

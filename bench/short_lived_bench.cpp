@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Stores made where a value is needed, and configurations reloaded while a
 // program runs: a new store + Open of a 2 KB file + one lookup, Open again on a
 // store that is kept + one lookup, each against the peer a program would use

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The XML store against the libraries a program would otherwise use directly:
 // a bare parse and a bare serialisation with the same XML library, and
 // pugixml's child walk for lookups. Every pair does the same work on the same

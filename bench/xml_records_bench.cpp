@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading a list of records the usual way: Locate, GetCount, then one read
 // per index. The cursor remembers the last record it handed out, so the whole
 // loop walks the list once and its time grows linearly with the record count.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Runs after CPack made the Debian packages. CPack gives every package holding
 # a shared library postinst and postrm scripts that only call ldconfig; the
 # library package's ldconfig trigger does that job, and Debian wants no such

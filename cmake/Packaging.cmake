@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What `make package` (CPack) builds from the install rules: on Linux the
 # Debian packages, one per install component; on Windows one zip holding all
 # of them. The version is the project's, as everywhere else.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-compiling for 64-bit Windows with Debian's mingw-w64 compilers.
 # The posix thread model gives the C++ runtime std::mutex and std::thread;
 # everything is linked statically so that the programs need no runtime DLLs

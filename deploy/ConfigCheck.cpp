@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "../include/ConfigCheck.h"
 
 #include <string>

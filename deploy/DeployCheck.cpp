@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "../include/DeployCheck.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The deployment description inside an XML store, read by the one set of rules
 // that the resolver, the tool's listing and the checker share.
 //

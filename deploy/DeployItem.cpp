@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "DeployItem.h"
 
 #include "../text/TextUtil.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One loaded deployment of the resolver, and the rules by which its domains
 // serve keys. Internal to the library.
 #ifndef DEZOV20_DEPLOY_DEPLOY_ITEM_H

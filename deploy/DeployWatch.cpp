@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The deployment watcher: a background thread that sleeps on the OS's change
 // notification for the file's directory, compares the file's stamp (identity,
 // size, modification time) on each notification and every half second, and

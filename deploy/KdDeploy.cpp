@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The resolver: its tables, loading, the general lookups, the trade and
 // history lookups that combine deployments, and the process-wide pointer.
 #include "../include/KdDeploy.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "FuzzFiles.h"
 
 #include <unistd.h>

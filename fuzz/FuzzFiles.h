@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scratch files for the fuzz targets: one private file per target and process.
 #ifndef DEZOV20_FUZZ_FUZZ_FILES_H
 #define DEZOV20_FUZZ_FUZZ_FILES_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Deployment descriptions built from the input, checked, loaded and asked with
 // every lookup: nothing may crash or hang. Input lines: the DEPLOY values first, an
 // empty line, then "section|key|value" lines for the domains, an empty line,

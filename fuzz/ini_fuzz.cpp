@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes as an INI file: every lookup over every listed section and
 // key, a forced rewrite, and values set from the input. Invariants: a file in
 // the writer's own form is written back byte for byte, rewriting is stable

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sequences of store operations decoded from the input and run against the
 // reference model of tests/model, in this process: sets, removals, saves,
 // re-opens and copies of three stores over two files, other programs' edits

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the fuzz targets with clang and runs them side by side for the given number of
 # seconds (default 60) on a working copy of its seed corpus. Exits non-zero
 # when a target finds a crash, a hang or a broken invariant; the input that

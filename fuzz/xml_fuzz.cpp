@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes as an XML configuration file. When the file opens, every
 // section and key is read, values and attributes taken from the input are set,
 // the document is written, and the written file must open again with the same

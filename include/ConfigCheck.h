@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whether new bytes may replace a configuration file: the one acceptance rule
 // that every way of replacing a file whole (the tool's put and sync, the Python
 // module) applies before it writes.

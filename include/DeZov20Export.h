@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Export macro for the DeZov20 shared library.
 #ifndef DEZOV20_EXPORT_H
 #define DEZOV20_EXPORT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dezov::CheckDeployment: what the resolver would skip, misread, or answer in
 // a way the author may not expect, in a deployment description.
 //

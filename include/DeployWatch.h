@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // DeployWatch: a deployment description that follows its file. The watcher
 // loads the file as CKdDeploy::InitDeloy does, hands out the loaded resolver
 // as an immutable snapshot, and reloads it on a background thread whenever the

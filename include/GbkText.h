@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's one rule between its text and UTF-8. Every narrow string of the
 // stores is GBK: code page 936 (whose single byte 0x80 is the euro sign), with
 // the GB18030 four-byte form for every character code page 936 lacks. Both

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The host program's string table, used when a file name is passed as a small
 // integer (a string-resource identifier) instead of a text.
 //

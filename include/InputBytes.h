@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The process's standard input as bytes, for programs that take a file's
 // content or a value from a pipe (the command-line tool's put and "-" values).
 #ifndef DEZOV20_INPUT_BYTES_H

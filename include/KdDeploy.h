@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CKdDeploy: answers which server domain serves a request, from a deployment
 // description read once out of an XML configuration store.
 //

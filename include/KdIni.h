@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CKdIni: a classic INI text file held in memory, keeping every comment and
 // blank line and the exact text of every unchanged line, so that writing it
 // back reproduces the file except for what was changed.

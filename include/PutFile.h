@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dezov::PutFileBytes and dezov::RemoveFileLocked: replacing or removing a
 // configuration file as a whole, under the same save lock the stores take for
 // their saves, so that neither ever interleaves with a store's save.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the stores name what they hold: which names are the same name, and the
 // XML store's element paths. For programs that list a store's content by name
 // (the command-line tool, the Python module) and must match as the stores do.

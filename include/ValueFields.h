@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fields of a value cut at a delimiter, as the library cuts them: the INI
 // store's GetSubValue numbers these fields, and the resolver reads its lists
 // ("name,kind", "domain,lower:upper", the trade domain list) the same way.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CXmlIni: an XML configuration file held in memory, used through sections and
 // keys, element paths, a record cursor and attributes.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The INI line grammar: what kind of line a text is, the parts of section
 // headers and key lines, and the forms in which new headers and set keys are
 // written. Shared by the reader, the writer and SetValue, which refuses texts

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The INI model's classes: construction, deep copies, destruction and
 // ResetContent.
 #include "../include/KdIni.h"

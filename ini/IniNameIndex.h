@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Lookup of sections and keys by name without a scan: open-addressed hash
 // tables from the case-folded name to the position of its first occurrence.
 // A lookup gives exactly what a scan in list order would give.

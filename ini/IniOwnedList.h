@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Appending to the owning pointer lists of the INI model without leaking
 // when the list cannot grow.
 #ifndef DEZOV20_INI_INI_OWNED_LIST_H

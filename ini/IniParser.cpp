@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "IniParser.h"
 
 #include <cstring>

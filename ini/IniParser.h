@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parsing INI text from memory into the store's model. The reader of files
 // and the merge of a save both use it; it does no I/O of its own.
 #ifndef DEZOV20_INI_INI_PARSER_H

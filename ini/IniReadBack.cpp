@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "IniReadBack.h"
 
 #include "IniLineSyntax.h"

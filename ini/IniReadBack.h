@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rule behind SetValue's refusals: what it accepts, a later read of the
 // written file gives back exactly. The lines a save will write for the change
 // are made and read again with the reader's own line grammar; any difference

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading INI text into the store: Open, OpenBuffer and OpenAtExeDirectory.
 // All three take one path: the parser is handed the text piece by piece (a
 // file as the platform layer reads it, so that it is never held whole beside

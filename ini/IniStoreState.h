@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a CKdIni keeps besides its public members, behind the one private
 // pointer of its layout: the name index, what the store knows of its file,
 // the removals made since it was read, and the reason of the last failed file

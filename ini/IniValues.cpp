@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The value operations of the INI store: lookups, SetValue, removal and the
 // name lists. All work on memory only.
 #include <memory>

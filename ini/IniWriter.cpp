@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing the store back: the whole file is put together in memory, then
 // replaces the old file in one atomic step under the save lock, so a failure
 // never costs it. When another program changed the file since the store read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole-file reads through the FileSystem seam.
 #include "FileRead.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole-file reads: a file read from start to end, as one string or piece by
 // piece, with the stamp of the file the bytes came from.
 #ifndef DEZOV20_PLATFORM_FILEREAD_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Stamps of files, and whether a file exists, through the FileSystem seam.
 #include "FileStamp.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a store saw of its file, to tell later whether anyone changed it.
 #ifndef DEZOV20_PLATFORM_FILESTAMP_H
 #define DEZOV20_PLATFORM_FILESTAMP_H

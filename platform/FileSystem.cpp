@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which FileSystem the platform layer uses.
 #include "FileSystem.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The seam between the platform layer and the operating system's file calls.
 // Every file the library touches is examined, opened, read, written, locked,
 // linked, renamed and removed through FileSystem::Current(), and so is every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tells a thread when a file may have changed, without polling it: the OS
 // reports changes in the file's directory (inotify on Linux, change
 // notifications on Windows) and a waiting thread can be woken to stop.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole-content writes, owners and permissions (see FileWrite.h).
 #include "FileWrite.h"
 

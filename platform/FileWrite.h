@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing a file's whole content, owner and permissions through the
 // FileSystem seam: the steps the temporary files and the in-place rewrite share.
 #ifndef DEZOV20_PLATFORM_FILEWRITE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Following symbolic links through the FileSystem seam.
 #include "FinalTarget.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where a save really writes: the file a path leads to through symbolic links.
 #ifndef DEZOV20_PLATFORM_FINALTARGET_H
 #define DEZOV20_PLATFORM_FINALTARGET_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The in-place rewrite (see InPlaceRewrite.h), through the FileSystem seam.
 #include "InPlaceRewrite.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rewriting a file where it stands, for directories that take no new file.
 #ifndef DEZOV20_PLATFORM_INPLACEREWRITE_H
 #define DEZOV20_PLATFORM_INPLACEREWRITE_H

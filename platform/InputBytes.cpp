@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The exported reading of standard input, over each platform's own reading.
 #include "../include/InputBytes.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The thin layer over the operating system. Everything Windows does
 // differently from POSIX lives behind these functions; each platform has its
 // own folder with one implementation of them.

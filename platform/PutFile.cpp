@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PutFileBytes and RemoveFileLocked over the save protocol.
 #include "../include/PutFile.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Texts the host program registers for string ids (include/HostStrings.h).
 // Ids are grouped in blocks of 16 as in a Windows string table: an id whose
 // block holds no entry has no text at all, a missing entry in a block that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Names of lock files and temporaries (see SaveFileNames.h).
 #include "SaveFileNames.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The names of the files a save makes beside its target: the lock file every
 // saver of the target finds under the same name, and temporary files that a
 // later save recognises as the target's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The save lock (see SaveLock.h), through the FileSystem seam.
 #include "SaveLock.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The exclusive lock a save holds from its look at the file to the file's
 // replacement, so that savers (threads, processes, users) never lose each
 // other's changes.

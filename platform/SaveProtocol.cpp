@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The save protocol (see SaveProtocol.h): the named steps of a save, each
 // over the lock, the temporary files and the in-place rewrite.
 #include "SaveProtocol.h"

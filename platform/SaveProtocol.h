@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The save protocol every writer of a configuration file follows (both
 // stores, PutFileBytes, RemoveFileLocked): under the save lock (SaveLock.h),
 // look at the file, compare it with what the store read, render the new

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The process's standard input as bytes, unchanged by any text-mode
 // translation of line ends.
 #ifndef DEZOV20_PLATFORM_STANDARD_INPUT_H

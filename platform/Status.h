@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one error channel inside the library: a code and a message. Platform
 // functions build it from the OS's error number (OsError); the stores turn it
 // into their own result conventions at their public boundary.

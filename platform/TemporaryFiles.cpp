@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Temporary files and the sweep of stale ones (see TemporaryFiles.h).
 #include "TemporaryFiles.h"
 

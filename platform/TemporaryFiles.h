@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Temporary files beside a target: where a save writes the new content before
 // giving it the target's name, and the sweep of those left by dead writers.
 #ifndef DEZOV20_PLATFORM_TEMPORARYFILES_H

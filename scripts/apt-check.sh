@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs every Debian package in BUILD with apt and uses them as root: the
 # Python package imported (so that Python writes its compiled files beside
 # it), dezov --version and dezov demo. Then removes them, and purges them:

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks that every source file names its licence in one line near its top:
 # `SPDX-License-Identifier: MIT` in the file's comment form (// # .\"), on the
 # first line or, after a #! line, the second. The files are those git knows

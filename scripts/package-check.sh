@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks what the packages hold, the way a user gets them, away from the
 # build folder.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian packages twice from one commit, in two folders of
 # different names and depths, with SOURCE_DATE_EPOCH set from the commit as
 # `make package-deb` sets it, and compares them byte for byte: the packages

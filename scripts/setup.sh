@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages the build and the tests need, when missing, and
 # generates the GBK locales that the locale test switches to.
 # Usage: scripts/setup.sh [extra package ...]

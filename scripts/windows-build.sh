@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds DeZov20.dll (with its import library), the tests and the command-line
 # tool for 64-bit Windows with mingw-w64, and runs every test program under
 # Wine. Everything it builds or caches stays in the build folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "../include/GbkText.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Locale-independent number reading and writing: the host program may set any
 // locale, and stored files must read the same everywhere.
 #ifndef DEZOV20_TEXT_NUMBERS_H

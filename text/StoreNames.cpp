@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "../include/StoreNames.h"
 
 #include "TextUtil.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Small string helpers shared by the stores, the resolver and the tool:
 // formatting, splitting at a delimiter, string-id file names, and the one rule
 // by which names match (A-Z ignoring case, equal lengths).

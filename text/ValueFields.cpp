@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "../include/ValueFields.h"
 
 #include "TextUtil.h"

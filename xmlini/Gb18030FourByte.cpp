@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Gb18030FourByte.h"
 
 #include <algorithm>

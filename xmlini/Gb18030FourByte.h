@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The four-byte sequences of GB18030: the characters code page 936 has no
 // two-byte form for, as Chinese tools on Linux write them. A sequence is
 // b1 b2 b3 b4 with b1 and b3 in 0x81-0xFE and b2 and b4 in 0x30-0x39; its

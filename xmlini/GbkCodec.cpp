@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "GbkCodec.h"
 
 #include <xercesc/util/PlatformUtils.hpp>

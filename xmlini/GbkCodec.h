@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conversion between GBK (code page 936), the encoding of every narrow string
 // crossing the XML store's interface and of the files, and the XML library's
 // UTF-16. Characters code page 936 lacks take their GB18030 four-byte form, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The changes made to a document since it was read from its file or last
 // written to it, in order, as the operations that made them. A save that
 // finds the file changed by someone else reads it again and applies these on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "XmlDocument.h"
 
 #include <xercesc/dom/DOMException.hpp>

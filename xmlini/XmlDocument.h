@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One parsed configuration document and the element operations every part of
 // the XML store shares: matching names the way the store defines them, finding
 // and creating child elements and element paths, reading attributes, a counter

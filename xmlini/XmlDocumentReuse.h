@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parsed documents that no store uses any more, kept for the next Open of the
 // same file: a program that makes a store where it needs a value opens the
 // same small file again and again, and parsing is nearly all an Open costs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "XmlDocumentWriter.h"
 
 #include <xercesc/dom/DOM.hpp>

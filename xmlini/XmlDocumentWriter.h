@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Serialising a document into the bytes of its file: pretty-printed, encoded
 // as code page 936 (with GB18030 four-byte forms for what it lacks) and
 // labelled "gb2312".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CXmlIni: every member of the XML store, in the order the class declares
 // them. The document, the parser, the writer, the change log, document reuse,
 // record lookup and node handles are concepts of their own beside it.

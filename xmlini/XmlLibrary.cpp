@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "XmlLibrary.h"
 
 #include <xercesc/dom/DOMImplementationRegistry.hpp>

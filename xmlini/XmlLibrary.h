@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The XML library, started once per process on first use and stopped when
 // DeZov20 is unloaded or the process ends, never while a store exists. A host
 // that starts and stops the library itself only adds its own pairs to the

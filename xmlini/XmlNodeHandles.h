@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Node handles: numbers a store hands out for elements, shared by a store and
 // its copies. A handle keeps naming its element while the element's document
 // lives; once no store uses that document any more, the handle names nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parsing a configuration document held in memory: its declared encoding is
 // checked, and the bytes are parsed by a parser that reads nothing else,
 // bounds entity expansion and element depth, and treats every reported error

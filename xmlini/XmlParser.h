@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A parser of configuration documents held in memory: it reads nothing but the
 // bytes it is given (no external entities or DTDs), bounds entity expansion and
 // element depth, and takes a declared gb2312 or GBK label as code page 936.

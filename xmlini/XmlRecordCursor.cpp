@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "XmlRecordCursor.h"
 
 using namespace xercesc;

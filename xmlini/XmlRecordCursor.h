@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Record lookup shared by the record cursor and the node handles: records are
 // the element children of the cursor element whose name matches the record
 // name, numbered from 0 in document order.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Current directory and the parts of paths on POSIX systems.
 #include <unistd.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The POSIX system calls behind FileSystem::Default(): the only place where
 // the library calls the system for files.
 #include "../FileSystem.h"

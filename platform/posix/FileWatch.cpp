@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File change notification on POSIX systems: inotify on the file's directory
 // where the system has it (Linux), else timeouts only.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Off Windows the host program has no string-table resource: its texts are
 // the ones it registered.
 #include "../Platform.h"

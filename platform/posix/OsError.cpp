@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Status from an errno value, and the errno values the portable code tells apart.
 #include <cerrno>
 #include <cstring>

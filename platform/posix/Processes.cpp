@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The calling process's id and user on POSIX systems.
 #include <unistd.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Standard input on POSIX systems: read(2) on descriptor 0, which never
 // translates line ends.
 #include "../StandardInput.h"

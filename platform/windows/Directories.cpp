@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Current directory and the parts of paths on Windows.
 #include <windows.h>
 

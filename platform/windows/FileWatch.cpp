@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File change notification on Windows: a change notification on the file's
 // directory (names, sizes, write times) and an event that wakes the waiting
 // thread. The notification does not say which entry changed, so every change

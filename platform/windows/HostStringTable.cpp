@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // String-id file names on Windows come from the host executable's own
 // string-table resource: block n + 1 holds the ids 16n to 16n + 15.
 //

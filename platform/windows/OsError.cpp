@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Status from a GetLastError() value, and the values the portable code tells apart.
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The calling process's id on Windows; files there have no POSIX owner.
 #include <windows.h>
 

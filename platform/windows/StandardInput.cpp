@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Standard input on Windows: ReadFile on the standard input handle, which
 // never translates line ends (the C runtime's text mode would). A closed pipe
 // ends the input like end of file.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """DeZov20's configuration stores and deployment resolver.
 
 IniFile          an INI file that keeps its comments and unchanged lines byte for byte

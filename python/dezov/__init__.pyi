@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Type stubs of the package dezov (the extension dezov._dezov and the mapping
 # methods the package adds to its classes).
 import os

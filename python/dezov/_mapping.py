@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """What makes the files and their sections mutable mappings as configparser's
 parser and section proxies are: the mapping methods the extension does not
 define itself, and the typed getters with configparser's rules."""

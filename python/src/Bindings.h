@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The classes of the module dezov, one binding function each.
 #ifndef DEZOV20_PYTHON_BINDINGS_H
 #define DEZOV20_PYTHON_BINDINGS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dezov.Deployment over CKdDeploy: the resolver loaded from an XML
 // configuration file (or a snapshot of a watch), answering which domain serves
 // a request.

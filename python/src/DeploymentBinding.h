@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dezov.Deployment: one loaded resolver, shared with the watch binding, whose
 // snapshots are Deployments too.
 #ifndef DEZOV20_PYTHON_DEPLOYMENT_BINDING_H

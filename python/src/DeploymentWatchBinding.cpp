@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dezov.DeploymentWatch over DeployWatch: a deployment description that
 // follows its file, handing out each loaded resolver as a Deployment.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dezov.IniFile and its section view over CKdIni.
 #include <fcntl.h>
 #include <sys/stat.h>

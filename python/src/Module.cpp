@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The extension dezov._dezov: the library's stores and resolver for Python.
 #include <pybind11/pybind11.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ModuleSupport.h"
 
 #include <pybind11/eval.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the classes of the module share: its exceptions (dezov.Error for
 // failed I/O, dezov.RefusedError for refused names and values, KeyError for
 // missing ones, ValueError for a closed store), the reports made where an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "TextCasters.h"
 
 #include "GbkText.h"

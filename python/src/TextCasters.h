@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text crossing between Python and the library. The stores' strings are bytes:
 // GBK for the XML store, the resolver and INI files by default, UTF-8 for INI
 // files that start with a byte-order mark or are opened as UTF-8. A str is

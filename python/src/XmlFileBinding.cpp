@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dezov.XmlFile, its section view and its records over CXmlIni.
 #include "XmlFileBinding.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dezov.XmlFile: one opened XML configuration file (a CXmlIni), shared with
 // the Deployment binding, which can load from an opened file.
 #ifndef DEZOV20_PYTHON_XML_FILE_BINDING_H

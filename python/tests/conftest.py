@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Shared fixtures: the shipped examples copied into a private folder, and a
 file size limit that makes every write of them fail."""
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """What IniFile and XmlFile share: both are used as configparser's parser is,
 the same content answering the same way in either store, and the typed getters
 reading values as configparser itself reads them."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """dezov.Deployment: the resolver's answers on the shipped example, and the
 watch that follows its file."""
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """dezov.IniFile: byte-exact rewriting, what is a key and what is not, GBK and
 UTF-8 files, errors with the library's reasons, and how an object's end maps
 to the store's save."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The README's Python example runs as shown, and the installed package works
 from its install prefix alone."""
 

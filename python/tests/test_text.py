@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Text at the module's boundary: the library's one GBK rule (code page 936,
 with GB18030 four-byte forms for what it lacks) in both stores, giving the
 same bytes as the command-line tool writes and reads."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The interpreter's lock while the stores wait: a save that waits for the
 save lock, held here by another process, lets the other threads run; a
 thread using the same file meanwhile waits for the save, without the lock."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """dezov.XmlFile: sections and keys, paths and attributes, records, GBK at the
 boundary whatever the file's encoding, and the library's reasons for refusals
 and failed writes."""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The allocation functions of the deploy test program, with a limit a test can
 // set: each allocation counts allocationsLeft down and fails once it is 0.
 // Kept apart from the tests so that no call is inlined against them.

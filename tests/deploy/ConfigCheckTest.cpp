@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The acceptance rule for bytes that replace a configuration file whole.
 #include <gtest/gtest.h>
 

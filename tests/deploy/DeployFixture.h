@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared setup for the resolver tests: descriptions written INI-like ("[section]"
 // lines, then "key=value" lines), loaded through an XML store that is destroyed
 // before the resolver answers, and a table-driven way to ask the resolver.

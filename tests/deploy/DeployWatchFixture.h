@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Descriptions for the watcher tests whose every answer names a version, and
 // waiting for the watcher with a bound.
 #ifndef DEZOV20_TESTS_DEPLOY_DEPLOY_WATCH_FIXTURE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The resolver's answers: descriptions under tests/deploy/golden with the
 // expected answers beside them (NAME.answers holds one question per line,
 // "Call(arg, arg, ...) = answer", and is asked of NAME.xml or of the file its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sync agent's decisions against a reference model: random histories of
 // puts (accepted and refused values) and deletes, delivered as the agent meets
 // them — reads at one revision (also from members that lag behind), watch

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the agent reads and writes as text: the gateway's messages (as a 3.4
 // member sends them), the status file, and the file each key goes to.
 #include <gtest/gtest.h>

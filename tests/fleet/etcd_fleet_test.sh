@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Sync agents (`dezov sync`) following a real etcd on 127.0.0.1.
 #
 # Small run (default, well under a minute): one member, three agents and about

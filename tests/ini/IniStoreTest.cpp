@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The INI store's values (lookups, case, duplicates, fields, SetValue's
 // refusals, removal, name lists, copies and the name index), and reading and
 // writing INI files: what each line reads as, the modified flags,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Builds a small program against installed files and runs it, once through
 # the CMake package and once with nothing but what pkg-config says.
 #   -DSOURCE_DIR=  this project's sources      -DWORK_DIR=  scratch folder (emptied)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Python package's prerm on a fake installation: it removes the compiled
 # files of the package's own modules (every optimisation level, nested
 # packages) and each __pycache__ left empty; it keeps the modules, other

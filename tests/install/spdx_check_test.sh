@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # scripts/check-spdx.sh on a small git tree: it names exactly the source files
 # whose top lacks `SPDX-License-Identifier: MIT` (missing, another licence,
 # too far down; tracked or new), leaves other and ignored files alone, and

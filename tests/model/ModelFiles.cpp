@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ModelFiles.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files as other programs write them, and an XML reader of the model's own:
 // the raw writers render a model document in one of several hand-made
 // layouts (blanks, comments, quotes, line ends, byte-order mark), and the

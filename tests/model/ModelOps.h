@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The operations a model run applies to the stores and to their files: what
 // callers do (set, remove, save, open, copy) and what other programs do (edit
 // through a store of their own, rewrite the bytes, die while saving, save all

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reference model of both stores and their files: small value types with
 // the documented rules and nothing else, to compare the library against.
 //

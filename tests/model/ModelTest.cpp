@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Both stores driven by seeded random sequences of operations (sets,
 // removals, saves, re-opens, copies, other programs' edits through stores and
 // through raw bytes, saves killed part way, saves of several processes at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every failing sequence the model test has found, shrunk, run as it stands:
 // each must agree with the model. New cases come from the model test's
 // failure output, pasted into the table as they are printed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "StoreModel.h"
 
 #include <poll.h>

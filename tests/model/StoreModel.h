@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a sequence of operations on real stores and files and on the
 // reference model side by side, and compares them after every step: every
 // store's content as its readers and public members show it, and every file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saves in place, where the directory takes no new file: a full disk fails
 // before any old byte goes, checked through the seam and, as root, on a small
 // tmpfs by another user who may write the file but not the directory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Processes of other users for the POSIX save tests that run as root.
 #ifndef DEZOV20_TESTS_PLATFORM_OTHER_USERS_H
 #define DEZOV20_TESTS_PLATFORM_OTHER_USERS_H

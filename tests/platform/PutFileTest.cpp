@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PutFileBytes and RemoveFileLocked: exact bytes in, the mode and owner
 // asked for, the file gone, and the reason on failure.
 #include <gtest/gtest.h>

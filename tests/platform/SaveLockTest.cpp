@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The save lock always excludes, or the save fails with a reason: savers in
 // several processes and threads, while another process keeps removing the
 // lock file, beside another user's lock file, and in-place savers of another

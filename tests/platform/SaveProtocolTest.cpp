@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The save protocol: what a store is told about its file under the lock, the
 // lock itself across handles, threads and processes, exclusive creation, and
 // saves under faults the seam injects, killed writers, temporary-file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every call a save makes through the FileSystem seam, made to fail once in
 // turn, for each kind of save: the save reports the failure with the file's
 // name and the OS's reason; the file keeps its old bytes (once the new content

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Names of the files a save makes beside a target, as the save tests plant
 // them: temporaries of given writers.
 #ifndef DEZOV20_TESTS_PLATFORM_SAVE_TEST_NAMES_H

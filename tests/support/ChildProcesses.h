@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bounded runs of forked child processes for the POSIX tests.
 #ifndef DEZOV20_TESTS_SUPPORT_CHILD_PROCESSES_H
 #define DEZOV20_TESTS_SUPPORT_CHILD_PROCESSES_H

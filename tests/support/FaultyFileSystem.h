@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A FileSystem that breaks chosen calls of the real one, with the error codes
 // of the system it runs on, and counts and logs the calls it passes on.
 #ifndef DEZOV20_TESTS_SUPPORT_FAULTY_FILE_SYSTEM_H

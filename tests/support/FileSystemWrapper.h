@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A FileSystem that passes every call to another instance; tests derive from
 // it and override the calls they break.
 #ifndef DEZOV20_TESTS_SUPPORT_FILE_SYSTEM_WRAPPER_H

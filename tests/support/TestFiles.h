@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File helpers for the tests: a private temporary directory and whole-file
 // reads and writes in binary mode.
 #ifndef DEZOV20_TESTS_SUPPORT_TEST_FILES_H

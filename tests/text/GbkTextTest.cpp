@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's text rule both ways: every text that converts comes back
 // exactly, and every refusal names the offset of the first bad sequence.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Stores used on many threads at once, and a host that starts and stops the
 // XML library itself around our stores. Each stress test is bounded in rounds
 // and in time.

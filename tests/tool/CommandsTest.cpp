@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The commands' behaviour the sessions cannot state: text conversion and raw
 // bytes as they lie on disk, files made by set, values from standard input,
 // failed writes, check findings named by the path given, the demo's built-in

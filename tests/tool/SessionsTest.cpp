@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sessions with the tool, one file each under tests/tool/sessions: commands run
 // in order in a private working directory, each must exit and print as written.
 //   files: NAME...    copies these files of examples/ (or of sessions/files/)

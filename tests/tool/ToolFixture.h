@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the tool on copies of the shipped examples in a private directory.
 #ifndef DEZOV20_TESTS_TOOL_TOOL_FIXTURE_H
 #define DEZOV20_TESTS_TOOL_TOOL_FIXTURE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the built dezov program in a child process and collects what it did.
 #ifndef DEZOV20_TESTS_TOOL_TOOL_RUNNER_H
 #define DEZOV20_TESTS_TOOL_TOOL_RUNNER_H

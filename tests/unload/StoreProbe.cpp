@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A module that uses DeZov20 the way a plug-in would; loaded and unloaded by
 // the unload test.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loads a module that uses libDeZov20, uses it and unloads it, twice: first
 // from a thread that ends before the unload (so DeZov20 and the XML library it
 // started really go), then from the main thread (DeZov20 then stays until

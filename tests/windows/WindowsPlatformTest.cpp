@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform layer against the real Windows calls: the executable's string
 // table (compiled into this program), the current directory and the atomic
 // file replacement.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared setup for the XML store tests: a private directory, ways to open a
 // store on a document written there and to read back what a store wrote.
 #ifndef DEZOV20_TESTS_XMLINI_XML_FIXTURE_H

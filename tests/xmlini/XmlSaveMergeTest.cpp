@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saves that lose nothing: when the file changed on disk after the store read
 // it, WriteFile reads it again and applies the store's own changes on top;
 // several processes on one file (POSIX only: they are forked), and a save

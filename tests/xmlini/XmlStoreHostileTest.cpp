@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Input meant to hurt, and bytes at the edge of the encoding: entity
 // expansion, external entities, depth, many siblings, and bytes of files
 // labelled gb2312 that code page 936 has no two-byte form for (GB18030

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every refusal of the XML store, with the reason it gives and the file left
 // as it was: one row per refusal, run on a fresh store over the same file.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Values, attributes and element paths of the XML store: lookups, case,
 // indexes, creation, removal, enumeration, encodings and refusals; the record
 // cursor and node handles: writing records with Append/Set, reading them with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line's own texts: usage lines that name the arguments of the
 // groups above a command ("dezov ini FILE set ..."), and the message for a
 // word where a command was expected.

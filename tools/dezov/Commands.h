@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tool's command groups; each adds its subcommands to the application.
 #ifndef DEZOV_TOOL_COMMANDS_H
 #define DEZOV_TOOL_COMMANDS_H

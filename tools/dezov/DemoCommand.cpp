@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dezov demo: loads the shipped example deployment and walks through what the
 // resolver answers, each answer under its question in words.
 #include <CLI/CLI.hpp>

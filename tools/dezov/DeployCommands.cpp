@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dezov deploy FILE ...: the deployment resolver, loaded from an XML
 // configuration file, answering which domain serves a request; and the check
 // of the description it loads.

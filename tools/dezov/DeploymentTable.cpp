@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "DeploymentTable.h"
 
 #include "KdDeploy.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The deployments a resolver loaded, as a table.
 #ifndef DEZOV_TOOL_DEPLOYMENT_TABLE_H
 #define DEZOV_TOOL_DEPLOYMENT_TABLE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shipped example deployment description, built into the program so that
 // the demo runs without the source tree.
 #ifndef DEZOV_TOOL_EXAMPLE_DEPLOYMENT_H

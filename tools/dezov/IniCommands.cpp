@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dezov ini FILE ...: sections, keys and values of an INI file. A command that
 // changes the file writes it once, at the end; comments and untouched lines
 // stay as they were. The file's text is GBK, or UTF-8 after a UTF-8

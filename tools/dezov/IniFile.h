@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening and writing an INI store on a file the user named, and the
 // encoding of the file's text.
 #ifndef DEZOV_TOOL_INI_FILE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // JSON text for --format json: strings escaped as RFC 8259 asks, arrays and
 // objects written out compactly, in the order given.
 #ifndef DEZOV_TOOL_JSON_TEXT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dezov: reads and changes XML and INI configuration files and asks the
 // deployment resolver, from a shell. Arguments and answers are converted
 // between the terminal's encoding and the text of the files.

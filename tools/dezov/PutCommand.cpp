@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dezov put FILE: replaces FILE with standard input, the step a sync job runs
 // for each new version of a configuration file. The content passes the
 // library's acceptance check first (an XML file must open as a configuration

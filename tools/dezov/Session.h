@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The state of one run of the tool: how text is converted, the answer that
 // goes to stdout, and the command chosen on the command line.
 #ifndef DEZOV_TOOL_SESSION_H

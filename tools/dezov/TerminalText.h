@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conversion between the terminal's encoding, in which the user types
 // arguments and reads answers, and UTF-8, the text the tool works in between
 // the terminal and a file's own encoding.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rows of text cells laid out in aligned columns.
 #ifndef DEZOV_TOOL_TEXT_TABLE_H
 #define DEZOV_TOOL_TEXT_TABLE_H

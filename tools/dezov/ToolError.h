@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Exit statuses of the tool and the error that carries one to main.
 #ifndef DEZOV_TOOL_TOOL_ERROR_H
 #define DEZOV_TOOL_TOOL_ERROR_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Conversion of text between two named encodings, and the name of the
 // encoding the user's terminal speaks. One implementation per platform.
 #ifndef DEZOV_TOOL_TRANSCODER_H

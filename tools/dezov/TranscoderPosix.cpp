@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text conversion through the C library's iconv.
 #ifndef _WIN32
 #include <iconv.h>

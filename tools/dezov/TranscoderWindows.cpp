@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text conversion through the Windows code-page functions, by way of UTF-16.
 #ifdef _WIN32
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dezov deploy FILE watch QUESTION ...: asks the resolver once and again after
 // every reload of FILE that changes the answer, one flushed line per answer,
 // until SIGINT or SIGTERM. A reload that fails is reported on stderr and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dezov xml FILE ...: the XML store's sections, keys, values, attributes and
 // records. A command that changes the document writes the file once, at the end.
 #include <CLI/CLI.hpp>

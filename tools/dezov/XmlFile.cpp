@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "XmlFile.h"
 
 #include <cstdio>

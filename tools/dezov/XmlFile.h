@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening and writing an XML store on a file the user named.
 #ifndef DEZOV_TOOL_XML_FILE_H
 #define DEZOV_TOOL_XML_FILE_H

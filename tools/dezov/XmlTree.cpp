@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "XmlTree.h"
 
 #include <utility>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The XML store's document as a tree of names and values.
 #ifndef DEZOV_TOOL_XML_TREE_H
 #define DEZOV_TOOL_XML_TREE_H

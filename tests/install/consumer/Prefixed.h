@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the part of the consumer that includes <DeZov20/...> offers.
 #ifndef DEZOV20_CONSUMER_PREFIXED_H
 #define DEZOV20_CONSUMER_PREFIXED_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Uses the installed library the way a program would: open (creating the
 // file), set, write, reopen and read back; the headers by name here, by their
 // folder in prefixed.cpp.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The headers by their folder, as <DeZov20/...>: an INI file written and read
 // back through the installed library.
 #include <DeZov20/KdIni.h>

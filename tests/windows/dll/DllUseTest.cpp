@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A program that uses the library only through DeZov20.dll and its import
 // library: the exported classes and free functions must link and work.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A client of an etcd cluster's v3 HTTP/JSON gateway: reads at one revision,
 // watches from a revision on, authenticates, and moves on to the next member
 // when the one in use fails.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // etcd's gateway speaks protobuf's JSON mapping: 64-bit numbers as strings,
 // bytes as base64, fields at their default value (0, "", false, the first
 // enum member such as PUT) left out.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The messages of etcd's v3 HTTP/JSON gateway as pure functions over text:
 // request bodies, and the parsing of range, watch and authentication answers.
 // Keys and values travel base64-encoded; 64-bit numbers as decimal strings.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "HttpPost.h"
 
 #include <curl/curl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One HTTP POST through libcurl, driven in steps so that the caller waits on
 // it together with a wake-up descriptor (a signal's self-pipe) and reads a
 // streamed answer as it arrives.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One key's state as etcd reports it: in a read of every key at one revision,
 // or as a change in a watch.
 #ifndef DEZOV_SYNC_KEY_EVENT_H

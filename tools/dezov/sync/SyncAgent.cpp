@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SyncAgent.h"
 
 #include <poll.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sync agent: keeps files equal to etcd keys. It reads every key at one
 // revision, applies the values, then watches from the next revision on; on a
 // broken connection it moves to another member and resumes after the last

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line of the sync agent: its options become SyncSettings, and
 // SIGINT and SIGTERM end it through a self-pipe that every wait watches.
 #include "SyncCommand.h"

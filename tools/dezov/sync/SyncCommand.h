@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dezov sync: keeps configuration files equal to etcd keys.
 #ifndef DEZOV_SYNC_SYNC_COMMAND_H
 #define DEZOV_SYNC_SYNC_COMMAND_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sync agent's decisions, as pure logic: given what etcd reports (a read
 // of every key at one revision, or the events of a watch), which files to
 // write or remove, so that nothing is missed and no file ever goes back to an

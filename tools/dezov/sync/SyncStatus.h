@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sync agent's status file: the last applied revision, when it was
 // applied, and what is known of each key, so that a restarted agent never
 // takes a file back to an older revision. Text, one item a line:

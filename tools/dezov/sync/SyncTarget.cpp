@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SyncTarget.h"
 
 #include "EtcdWire.h"

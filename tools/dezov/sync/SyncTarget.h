@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the agent puts values: one key into one file, or every key under a
 // prefix into a folder, each into the file named by the rest of its key.
 #ifndef DEZOV_SYNC_SYNC_TARGET_H
