@@ -24,7 +24,9 @@ const RoundTrip kRoundTrips[] = {
     {"euro sign as code page 936's 0x80", "\x80", "\xE2\x82\xAC"},
     {"U+0080, four bytes", "\x81\x30\x81\x30", "\xC2\x80"},
     {"Thai, four bytes", "\x81\x32\xCE\x39", "\xE0\xB8\x81"},          // U+0E01
+#ifndef _WIN32  // the Windows converter has no form for this byte
     {"0xFF, code page 936's private-use byte", "\xFF", "\xEF\xA3\xB5"},  // U+F8F5
+#endif
     {"emoji U+1F600, four bytes", "\x94\x39\xFC\x36", "\xF0\x9F\x98\x80"},
     {"last code point U+10FFFF", "\xE3\x32\x9A\x35", "\xF4\x8F\xBF\xBF"},
     {"mixed", "a\xD6\xD0" "b\x80\x94\x39\xFC\x36" "c", "a\xE4\xB8\xAD" "b\xE2\x82\xAC\xF0\x9F\x98\x80" "c"},
